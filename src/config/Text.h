@@ -1,0 +1,102 @@
+// Fixed-size, always zero-terminated text and the few string operations the launcher needs.
+#pragma once
+
+#include <stdint.h>
+
+namespace quelm {
+
+inline constexpr unsigned kNotFound = 0xFFFFFFFFu;
+
+// A read-only run of characters; not necessarily zero-terminated.
+struct TextView {
+  const char* chars = "";
+  unsigned length = 0;
+
+  constexpr TextView() = default;
+  constexpr TextView(const char* text, unsigned count) : chars(text), length(count) {}
+  // A zero-terminated text; a null pointer reads as empty.
+  TextView(const char* text);  // NOLINT(google-explicit-constructor): texts are passed as literals everywhere
+
+  char operator[](unsigned index) const { return chars[index]; }
+  bool IsEmpty() const { return length == 0; }
+  TextView Prefix(unsigned count) const { return TextView(chars, count < length ? count : length); }
+  TextView Suffix(unsigned from) const {
+    return from < length ? TextView(chars + from, length - from) : TextView(chars + length, 0);
+  }
+};
+
+unsigned LengthOf(const char* text);
+
+// The letters A to Z equal a to z; no other character is folded, whatever the code page.
+char FoldAsciiCase(char character);
+bool EqualsIgnoringCase(TextView left, TextView right);
+// True when `text` begins with the whole of `word`, compared without regard to case.
+bool StartsWithIgnoringCase(TextView text, TextView word);
+bool Equals(TextView left, TextView right);
+bool StartsWith(TextView text, TextView prefix);
+// Position of the first `needle` in `text` at or after `from`, compared with case; kNotFound if none.
+unsigned Find(TextView text, TextView needle, unsigned from = 0);
+inline bool Contains(TextView text, TextView needle) { return Find(text, needle) != kNotFound; }
+
+// Bounded operations on a raw buffer of `capacity` characters, terminator included. The buffer is
+// always left terminated; the result is false when the text had to be cut to fit.
+bool CopyBounded(char* buffer, unsigned capacity, TextView source);
+bool AppendBounded(char* buffer, unsigned capacity, TextView source);
+
+// A text of at most N-1 characters held in N bytes, as the launcher's records lay them out.
+template <unsigned N>
+class Text {
+  static_assert(N > 1, "a text needs room for one character and its terminator");
+
+ public:
+  static constexpr unsigned kCapacity = N;
+
+  constexpr Text() : chars_{} {}
+  explicit Text(TextView source) : chars_{} { Assign(source); }
+
+  const char* CStr() const { return chars_; }
+  TextView View() const { return TextView(chars_, Length()); }
+  operator TextView() const { return View(); }  // NOLINT(google-explicit-constructor)
+  char operator[](unsigned index) const { return chars_[index]; }
+
+  unsigned Length() const { return LengthOf(chars_); }
+  bool IsEmpty() const { return chars_[0] == '\0'; }
+  void Clear() { chars_[0] = '\0'; }
+  bool Assign(TextView source) { return CopyBounded(chars_, N, source); }
+  bool Append(TextView source) { return AppendBounded(chars_, N, source); }
+
+  // For platform calls that fill the whole buffer; Seal() restores a terminator they may leave out.
+  char* Buffer() { return chars_; }
+  void Seal() { chars_[N - 1] = '\0'; }
+
+ private:
+  char chars_[N];
+};
+
+// One argument of FormatInto: a text for "%s", an integer for "%d", "%u" and "%X".
+struct FormatArgument {
+  enum class Kind : uint8_t { kText, kInteger };
+  Kind kind;
+  const char* text;
+  int32_t integer;
+
+  FormatArgument(const char* value) : kind(Kind::kText), text(value), integer(0) {}  // NOLINT
+  FormatArgument(int32_t value) : kind(Kind::kInteger), text(""), integer(value) {}  // NOLINT
+  FormatArgument(uint32_t value)  // NOLINT
+      : kind(Kind::kInteger), text(""), integer(static_cast<int32_t>(value)) {}
+  template <unsigned N>
+  FormatArgument(const Text<N>& value) : FormatArgument(value.CStr()) {}  // NOLINT
+};
+
+// The subset of wsprintfA the launcher uses: %s, %d, %u, %x, %X, a zero flag and a width, %%.
+// Returns false when the result had to be cut; the buffer is always terminated.
+bool FormatInto(char* buffer, unsigned capacity, const char* format, const FormatArgument* arguments,
+                unsigned count);
+
+template <unsigned N, typename... Arguments>
+bool Format(Text<N>& out, const char* format, const Arguments&... arguments) {
+  const FormatArgument list[] = {FormatArgument(arguments)..., FormatArgument("")};
+  return FormatInto(out.Buffer(), N, format, list, sizeof...(Arguments));
+}
+
+}  // namespace quelm

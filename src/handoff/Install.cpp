@@ -1,0 +1,96 @@
+// The Install command and the Windows 9x hand-off to the driver installer program.
+#include "app/LauncherApp.h"
+
+namespace quelm {
+
+bool IsInstallerWindowCandidate(const ScreenRect& rect, uint32_t style, const ScreenSize& screen) {
+  return rect.left >= 0 && rect.top >= 0 && rect.left <= screen.width && rect.top <= screen.height &&
+         rect.right > 0 && (style & kVisibleStyle) != 0;
+}
+
+int32_t LauncherApp::Install() {
+  const OsKind kind = probe.ClassifyOs();
+  if (kind != OsKind::W95A && kind != OsKind::W95B && kind != OsKind::W95C && kind != OsKind::W98) {
+    ShowMessage("NotSupport", MessageStyle::kOk);
+    RequestQuit();
+    return 1;
+  }
+  win9xInstaller_.Prepare(card);
+  installer = &win9xInstaller_;
+  if (installer->Run() != 0) return 1;
+  ShowMessage("InstallFailed", MessageStyle::kOk);
+  return 0;
+}
+
+void Win9xInstaller::Prepare(const CardInfo& card) {
+  hardwareId = card.hardwareId;
+  location = card.location;
+  installDir = card.installDir;
+  passFlag = card.passFlag;
+  process_ = ProcessInfo();
+  window_ = kNoHandle;
+}
+
+void Win9xInstaller::BuildCommandLine(Text<kCommandLineCapacity>& commandLine) const {
+  static_assert(kCommandLineCapacity > sizeof("vadrun.exe Enum\\PCI\\   -2147483648") + 2 * kNameCapacity +
+                                           kPathCapacity,
+                "the command line must hold the longest fields whole");
+  Format(commandLine, "vadrun.exe Enum\\PCI\\%s %s %s %d", hardwareId, location, installDir, passFlag);
+}
+
+int32_t Win9xInstaller::Run() {
+  LauncherApp& app = *LauncherApp::Current();
+  platform_.ShowWaitCursor();
+  const uint32_t error = Launch();
+  if (error != 0) {
+    app.exitCode = static_cast<int32_t>(error);
+    return 0;
+  }
+  // An installer program that ends before its window or button shows up needs no more pressing.
+  if (FindInstallerWindow()) ConfirmInstallerWindow();
+  platform_.WaitForProcess(process_.process);
+  app.exitCode = static_cast<int32_t>(platform_.ReadProcessExitCode(process_.process));
+  platform_.ReleaseHandle(process_.thread);
+  platform_.ReleaseHandle(process_.process);
+  process_ = ProcessInfo();
+  return 1;
+}
+
+uint32_t Win9xInstaller::Launch() {
+  process_ = ProcessInfo();
+  Text<kCommandLineCapacity> commandLine;
+  BuildCommandLine(commandLine);
+  return platform_.StartProcess(commandLine.Buffer(), process_);
+}
+
+bool Win9xInstaller::FindInstallerWindow() {
+  const ScreenSize screen = platform_.ReadScreenSize();
+  for (;;) {
+    for (NativeHandle window = platform_.FirstTopLevelWindow(); window != kNoHandle;
+         window = platform_.NextWindow(window)) {
+      if (platform_.ReadWindowThreadId(window) != process_.threadId) continue;
+      ScreenRect rect;
+      if (!platform_.ReadWindowRect(window, rect)) continue;
+      if (IsInstallerWindowCandidate(rect, platform_.ReadWindowStyle(window), screen)) {
+        window_ = window;
+        return true;
+      }
+    }
+    if (platform_.HasProcessEnded(process_.process)) return false;
+    platform_.Pause(kWindowSearchPauseMs);
+  }
+}
+
+void Win9xInstaller::ConfirmInstallerWindow() {
+  for (;;) {
+    platform_.Pause(kButtonPollMs);
+    const NativeHandle button = platform_.FindChildControl(window_, kInstallerButtonId);
+    if (button != kNoHandle) {
+      platform_.ClickButton(button);
+      return;
+    }
+    if (platform_.HasProcessEnded(process_.process)) return;
+  }
+}
+
+}  // namespace quelm

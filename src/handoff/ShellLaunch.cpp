@@ -1,0 +1,63 @@
+// Exec commands: a program line from the profile, its macros expanded, opened through the shell.
+#include "app/LauncherApp.h"
+#include "config/FieldList.h"
+
+namespace quelm {
+
+namespace {
+
+// Replaces each occurrence of `macro` that stands in `line`, left to right; what a replacement brings
+// in is not searched again, so a value that itself holds the macro cannot make this loop forever.
+bool ReplaceWritten(Text<kMessageCapacity>& line, TextView macro, TextView value) {
+  Text<kMessageCapacity> work;
+  unsigned copied = 0;
+  bool whole = true;
+  for (unsigned at = Find(line, macro); at != kNotFound; at = Find(line, macro, copied)) {
+    whole &= work.Append(line.View().Suffix(copied).Prefix(at - copied));
+    whole &= work.Append(value);
+    copied = at + macro.length;
+  }
+  whole &= work.Append(line.View().Suffix(copied));
+  line = work;
+  return whole;
+}
+
+// Removes `macro` until none is left, searching from the start each time; every pass shortens the
+// line, so this ends.
+void RemoveEvery(Text<kMessageCapacity>& line, TextView macro) {
+  for (unsigned at = Find(line, macro); at != kNotFound; at = Find(line, macro)) {
+    Text<kMessageCapacity> work;
+    work.Assign(line.View().Prefix(at));
+    work.Append(line.View().Suffix(at + macro.length));
+    line = work;
+  }
+}
+
+}  // namespace
+
+bool LauncherApp::ExpandMacros(Text<kNameCapacity>& line) const {
+  Text<kMessageCapacity> work(line);
+  if (!ReplaceWritten(work, "[CWD]", baseDir)) return false;
+  // "[OS]" has no value of its own: nothing in the run fills it, so it is removed, including any
+  // that the base directory brought in.
+  RemoveEvery(work, "[OS]");
+  return line.Assign(work);
+}
+
+void LauncherApp::LaunchProgram(const char* section) {
+  Text<kNameCapacity> line;
+  Configuration().Read(section, "program", line);
+  // A line too long for its buffer would reach the shell cut, naming some other file.
+  if (!ExpandMacros(line)) return;
+  FieldCursor fields(line);
+  TextView file;
+  TextView skipped;
+  TextView directory;
+  if (!fields.Next(file)) return;
+  const bool hasDirectory = fields.Next(skipped) && fields.Next(directory);
+  const Text<kNameCapacity> fileText(file);
+  const Text<kNameCapacity> directoryText(directory);
+  platform_.ShellOpen(fileText.CStr(), hasDirectory ? directoryText.CStr() : nullptr);
+}
+
+}  // namespace quelm

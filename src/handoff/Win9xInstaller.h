@@ -1,0 +1,54 @@
+// Starts the disk's driver installer program, presses its OK button, and waits for it to end.
+#pragma once
+
+#include <stdint.h>
+
+#include "config/Capacities.h"
+#include "config/Text.h"
+#include "handoff/DriverInstaller.h"
+#include "platform/Platform.h"
+
+namespace quelm {
+
+struct CardInfo;
+
+// The control the installer program's first window proceeds with.
+inline constexpr int32_t kInstallerButtonId = 1;
+// The pause between passes over the top-level windows: long enough to leave the processor to the
+// installer program on a single-core machine, short enough that nobody notices.
+inline constexpr uint32_t kWindowSearchPauseMs = 20;
+inline constexpr uint32_t kButtonPollMs = 100;
+// Holds the longest line the four fields can make: no part of it is ever cut.
+inline constexpr unsigned kCommandLineCapacity = 1024;
+
+// The window rules: on screen (left and top not negative, neither beyond the screen, right edge
+// positive; the bottom edge is never examined) and visible. The owning thread is checked apart.
+bool IsInstallerWindowCandidate(const ScreenRect& rect, uint32_t style, const ScreenSize& screen);
+
+class Win9xInstaller final : public DriverInstaller {
+ public:
+  explicit Win9xInstaller(Platform& platform) : platform_(platform) {}
+
+  // Starts afresh for the given card: a new hand-off, with nothing of an earlier one.
+  void Prepare(const CardInfo& card);
+  int32_t Run() override;
+
+  // "vadrun.exe Enum\PCI\%s %s %s %d" of the four fields; nothing is quoted.
+  void BuildCommandLine(Text<kCommandLineCapacity>& commandLine) const;
+
+  Text<kNameCapacity> hardwareId;
+  Text<kNameCapacity> location;
+  Text<kPathCapacity> installDir;
+  int32_t passFlag = 0;
+
+ private:
+  uint32_t Launch();
+  bool FindInstallerWindow();
+  void ConfirmInstallerWindow();
+
+  Platform& platform_;
+  ProcessInfo process_;
+  NativeHandle window_ = kNoHandle;
+};
+
+}  // namespace quelm

@@ -1,0 +1,81 @@
+// Drive letters onto host folders, with Windows' case-blind name matching.
+#include "platform/sim/SimFileSystem.h"
+
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+namespace quelm::sim {
+
+namespace {
+
+char UpperDrive(char letter) { return (letter >= 'a' && letter <= 'z') ? static_cast<char>(letter - 'a' + 'A') : letter; }
+
+bool SameNameIgnoringCase(std::string_view left, std::string_view right) {
+  if (left.size() != right.size()) return false;
+  for (size_t i = 0; i < left.size(); ++i) {
+    auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (fold(left[i]) != fold(right[i])) return false;
+  }
+  return true;
+}
+
+// The entry of `folder` whose name equals `name` without regard to case; an exact match wins.
+std::optional<std::filesystem::path> FindEntry(const std::filesystem::path& folder, std::string_view name) {
+  std::error_code error;
+  const std::filesystem::path exact = folder / std::string(name);
+  if (std::filesystem::exists(exact, error)) return exact;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    if (SameNameIgnoringCase(entry.path().filename().string(), name)) return entry.path();
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+void FileSystem::MapDrive(char letter, const std::filesystem::path& folder) {
+  drives_[UpperDrive(letter)] = folder;
+}
+
+bool FileSystem::HasDrive(char letter) const { return drives_.count(UpperDrive(letter)) != 0; }
+
+std::optional<std::filesystem::path> FileSystem::Resolve(std::string_view windowsPath, char currentDrive) const {
+  char drive = currentDrive;
+  if (windowsPath.size() >= 2 && windowsPath[1] == ':') {
+    drive = windowsPath[0];
+    windowsPath.remove_prefix(2);
+  }
+  const auto mapped = drives_.find(UpperDrive(drive));
+  if (mapped == drives_.end()) return std::nullopt;
+  std::filesystem::path current = mapped->second;
+  size_t start = 0;
+  while (start <= windowsPath.size()) {
+    size_t end = windowsPath.find_first_of("\\/", start);
+    if (end == std::string_view::npos) end = windowsPath.size();
+    const std::string_view part = windowsPath.substr(start, end - start);
+    if (!part.empty() && part != ".") {
+      if (part == "..") {
+        if (current != mapped->second) current = current.parent_path();
+      } else {
+        const auto found = FindEntry(current, part);
+        if (!found) return std::nullopt;
+        current = *found;
+      }
+    }
+    start = end + 1;
+  }
+  return current;
+}
+
+std::optional<std::string> FileSystem::ReadFile(std::string_view windowsPath, char currentDrive) const {
+  const auto hostPath = Resolve(windowsPath, currentDrive);
+  std::error_code error;
+  if (!hostPath || !std::filesystem::is_regular_file(*hostPath, error)) return std::nullopt;
+  std::ifstream stream(*hostPath, std::ios::binary);
+  if (!stream) return std::nullopt;
+  std::ostringstream contents;
+  contents << stream.rdbuf();
+  return contents.str();
+}
+
+}  // namespace quelm::sim

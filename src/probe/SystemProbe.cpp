@@ -1,0 +1,124 @@
+// Base directory, version classification, USB supplement check, escapes and the PCI lookup.
+#include "probe/SystemProbe.h"
+
+namespace quelm {
+
+namespace {
+
+constexpr uint32_t kWindows9xPlatform = 1;
+constexpr uint32_t kWindowsNtPlatform = 2;
+constexpr const char* kUsbSupplementKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OSR21";
+
+// Replaces every occurrence of `pattern` by `replacement`, always taking the first one left in the
+// text; the replacements are never longer than the patterns, so the text cannot grow.
+void ReplaceAll(Text<kMessageCapacity>& text, TextView pattern, TextView replacement) {
+  for (unsigned at = Find(text, pattern); at != kNotFound; at = Find(text, pattern)) {
+    Text<kMessageCapacity> work;
+    work.Assign(text.View().Prefix(at));
+    work.Append(replacement);
+    work.Append(text.View().Suffix(at + pattern.length));
+    text = work;
+  }
+}
+
+}  // namespace
+
+const char* OsNameOf(OsKind kind) {
+  switch (kind) {
+    case OsKind::WIN95: return "WIN95";
+    case OsKind::W95A: return "W95A";
+    case OsKind::W95B: return "W95B";
+    case OsKind::W95C: return "W95C";
+    case OsKind::W98: return "W98";
+    case OsKind::WINNT: return "WINNT";
+    case OsKind::NT31: return "NT31";
+    case OsKind::NT35X: return "NT35X";
+    case OsKind::NT40: return "NT40";
+    case OsKind::OTHER: break;
+  }
+  return "";
+}
+
+const char* CommandTail(const char* commandLine) {
+  const unsigned char* at = reinterpret_cast<const unsigned char*>(commandLine ? commandLine : "");
+  if (*at == '"') {
+    ++at;
+    while (*at != '\0' && *at != '"') ++at;
+    if (*at == '"') ++at;
+  } else {
+    while (*at > ' ') ++at;
+  }
+  while (*at != '\0' && *at <= ' ') ++at;
+  return reinterpret_cast<const char*>(at);
+}
+
+int32_t SystemProbe::GetBaseDirectory(char* buffer, unsigned size) {
+  Text<kNameCapacity> directory;
+  const uint32_t length = platform_.ReadCurrentDirectory(directory.Buffer(), kNameCapacity);
+  if (length == 0) return 0;
+  directory.Seal();
+  bool fits = length < kNameCapacity && directory.Length() == length;
+  if (fits && length > 0 && directory[length - 1] == '\\') {
+    directory.Buffer()[length - 1] = '\0';
+  }
+  fits = fits && directory.Append(CommandTail(platform_.ReadCommandLine()));
+  fits = fits && CopyBounded(buffer, size, directory);
+  if (!fits && size > 0) buffer[0] = '\0';
+  return fits ? 1 : 0;
+}
+
+OsKind SystemProbe::ClassifyOs() {
+  VersionRecord version;
+  platform_.ReadVersion(version);
+  version.serviceText[kServiceTextCapacity - 1] = '\0';
+  const unsigned major = version.majorVersion;
+  const unsigned minor = version.minorVersion;
+  if (version.platformId == kWindows9xPlatform) {
+    if (major == 4 && minor == 10) return OsKind::W98;
+    if (major == 4 && minor == 0) {
+      const TextView service(version.serviceText);
+      const char second = service.length >= 2 ? service[1] : '\0';
+      if (second == 'B' || second == 'b') return OsKind::W95B;
+      if (second == 'C' || second == 'c') return OsKind::W95C;
+      return service.IsEmpty() ? OsKind::W95A : OsKind::WIN95;
+    }
+    return OsKind::WIN95;
+  }
+  if (version.platformId == kWindowsNtPlatform) {
+    if (major == 3 && minor >= 50) return OsKind::NT35X;
+    if (major == 4 && minor == 0) return OsKind::NT40;
+    if (major == 3 && minor == 1) return OsKind::NT31;
+    return OsKind::WINNT;
+  }
+  return OsKind::OTHER;
+}
+
+int32_t SystemProbe::IsUsbSupplementInstalled() {
+  NativeHandle key = kNoHandle;
+  if (!platform_.OpenRegistryKey(Platform::kLocalMachine, kUsbSupplementKey, key)) return 0;
+  // Zeroed first: the value's type is not consulted, and short binary data must not meet stale bytes.
+  char displayName[kNameCapacity] = {};
+  const bool read = platform_.QueryRegistryValue(key, "DisplayName", displayName, kNameCapacity);
+  platform_.CloseRegistryKey(key);
+  return read && StartsWith(TextView(displayName, 3), "USB") ? 1 : 0;
+}
+
+void SystemProbe::ExpandEscapes(Text<kMessageCapacity>& text) {
+  ReplaceAll(text, "\\n", "\r\n");
+  ReplaceAll(text, "\\t", "\t");
+}
+
+int32_t SystemProbe::FindPciDevice(int32_t vendor, int32_t device, Text<kNameCapacity>& hardwareId,
+                                   Text<kNameCapacity>& location) {
+  const uint32_t identification = PciIdentification(vendor, device);
+  if (!bus_.IsScanned()) bus_.Scan(platform_);
+  PciAddress address;
+  const bool found = bus_.IsComplete() ? bus_.Find(identification, address)
+                                       : ScanForDevice(platform_, identification, address);
+  if (!found) return 0;
+  FormatHardwareId(hardwareId, identification);
+  FormatLocation(location, address);
+  return 1;
+}
+
+}  // namespace quelm

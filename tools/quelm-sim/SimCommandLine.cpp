@@ -1,0 +1,267 @@
+// Applies quelm-sim's options to a simulated machine and renders what the run showed.
+#include "SimCommandLine.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+namespace quelm::tool {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+unsigned long ParseNumber(const std::string& text, int base, unsigned long maximum, const std::string& what) {
+  if (text.empty() || !std::all_of(text.begin(), text.end(), [base](unsigned char c) {
+        return base == 16 ? std::isxdigit(c) != 0 : std::isdigit(c) != 0;
+      })) {
+    throw UsageError("bad " + what + " \"" + text + "\"");
+  }
+  unsigned long value = 0;
+  try {
+    value = std::stoul(text, nullptr, base);
+  } catch (const std::exception&) {
+    throw UsageError(what + " \"" + text + "\" is too large");
+  }
+  if (value > maximum) throw UsageError(what + " \"" + text + "\" is too large");
+  return value;
+}
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::string StyleName(uint32_t style) {
+  return style == static_cast<uint32_t>(MessageStyle::kOkCancel) ? "OK, Cancel" : "OK";
+}
+
+std::string AnswerName(int32_t answer) { return answer == kAnswerCancel ? "CANCEL" : "OK"; }
+
+// The message as it reads on screen: CR LF breaks the line, every line indented.
+std::string Indented(const std::string& text) {
+  std::string out = "    ";
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    out += text[i];
+    if (text[i] == '\n') out += "    ";
+  }
+  return out;
+}
+
+struct JsonEvent {
+  Json operator()(const sim::StartEvent& e) const {
+    return {{"event", "start"},          {"osName", e.osName},
+            {"baseDir", Text(e.baseDir)}, {"iniPath", Text(e.iniPath)},
+            {"installDir", Text(e.installDir)}, {"usbSupplementInstalled", e.usbSupplementInstalled}};
+  }
+  Json operator()(const sim::MessageEvent& e) const {
+    return {{"event", "message"}, {"key", Text(e.key)}, {"style", e.style}, {"text", Text(e.text)},
+            {"answer", AnswerName(e.answer)}};
+  }
+  Json operator()(const sim::QuitEvent&) const { return {{"event", "quit"}}; }
+  Json operator()(const sim::CardEvent& e) const {
+    return {{"event", "card"}, {"hardwareId", Text(e.hardwareId)}, {"location", Text(e.location)},
+            {"busType", Text(e.busType)}, {"passFlag", e.passFlag}};
+  }
+  Json operator()(const sim::InstallerEvent& e) const {
+    Json json = {{"event", "installer"}, {"commandLine", Text(e.commandLine)}};
+    if (e.started) {
+      json["exitCode"] = e.exitCode;
+      json["windowPasses"] = e.windowPasses;
+      json["clicked"] = e.clicked;
+    } else {
+      json["error"] = e.error;
+    }
+    return json;
+  }
+  Json operator()(const sim::ShellEvent& e) const {
+    return {{"event", "shell"}, {"file", Text(e.file)},
+            {"directory", e.directory ? Json(Text(*e.directory)) : Json(nullptr)}};
+  }
+  Json operator()(const sim::HangEvent& e) const { return {{"event", "hang"}, {"waitingFor", e.waitingFor}}; }
+  Json operator()(const sim::ExitEvent& e) const { return {{"event", "exit"}, {"exitCode", e.exitCode}}; }
+
+  static std::string Text(const std::string& text) { return Windows1252ToUtf8(text); }
+};
+
+struct TextEvent {
+  std::string operator()(const sim::StartEvent& e) const {
+    std::ostringstream out;
+    out << "Environment: " << (e.osName.empty() ? "unrecognised Windows version" : e.osName)
+        << ", base directory \"" << e.baseDir << "\", configuration file \"" << e.iniPath
+        << "\", installation directory \"" << e.installDir << "\", USB supplement "
+        << (e.usbSupplementInstalled ? "installed" : "not installed");
+    return out.str();
+  }
+  std::string operator()(const sim::MessageEvent& e) const {
+    return "Message \"" + e.key + "\" [" + StyleName(e.style) + "]:\n" + Indented(e.text) + "\n  answered " +
+           AnswerName(e.answer);
+  }
+  std::string operator()(const sim::QuitEvent&) const { return "Quit request"; }
+  std::string operator()(const sim::CardEvent& e) const {
+    return "Card found: " + e.hardwareId + " at " + e.location + ", bus type \"" + e.busType +
+           "\", pass flag " + std::to_string(e.passFlag);
+  }
+  std::string operator()(const sim::InstallerEvent& e) const {
+    if (!e.started) return "Installer program could not start (error " + std::to_string(e.error) + "): " + e.commandLine;
+    return "Installer program: " + e.commandLine + "\n  window " + (e.clicked ? "confirmed" : "not confirmed") +
+           " after " + std::to_string(e.windowPasses) + " window passes; exit code " + std::to_string(e.exitCode);
+  }
+  std::string operator()(const sim::ShellEvent& e) const {
+    return "Shell open: \"" + e.file + "\"" + (e.directory ? " in \"" + *e.directory + "\"" : " (no working directory)");
+  }
+  std::string operator()(const sim::HangEvent& e) const {
+    return "HANG: the launcher would wait forever for " + e.waitingFor + "; the simulation ended the installer program";
+  }
+  std::string operator()(const sim::ExitEvent& e) const { return "Exit code " + std::to_string(e.exitCode); }
+};
+
+}  // namespace
+
+std::string Windows1252ToUtf8(const std::string& text) {
+  // Code points of 0x80 to 0x9F; the five bytes the code page leaves undefined keep their own value.
+  static const char16_t kHighControls[32] = {
+      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    const unsigned code = (byte >= 0x80 && byte <= 0x9F) ? kHighControls[byte - 0x80] : byte;
+    if (code < 0x80) {
+      out += static_cast<char>(code);
+    } else if (code < 0x800) {
+      out += static_cast<char>(0xC0 | (code >> 6));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+      out += static_cast<char>(0xE0 | (code >> 12));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+  }
+  return out;
+}
+
+VersionRecord ParseVersion(const std::string& text) {
+  const size_t colon = text.find(':');
+  const std::string numbers = text.substr(0, colon);
+  const size_t firstDot = numbers.find('.');
+  const size_t secondDot = firstDot == std::string::npos ? std::string::npos : numbers.find('.', firstDot + 1);
+  if (secondDot == std::string::npos) {
+    throw UsageError("bad --version \"" + text + "\": expected PLATFORM.MAJOR.MINOR[:SERVICETEXT]");
+  }
+  VersionRecord record;
+  record.platformId = static_cast<uint32_t>(ParseNumber(numbers.substr(0, firstDot), 10, 0xFFFFFFFF, "platform ID"));
+  record.majorVersion = static_cast<uint32_t>(
+      ParseNumber(numbers.substr(firstDot + 1, secondDot - firstDot - 1), 10, 0xFFFFFFFF, "major version"));
+  record.minorVersion =
+      static_cast<uint32_t>(ParseNumber(numbers.substr(secondDot + 1), 10, 0xFFFFFFFF, "minor version"));
+  if (colon != std::string::npos) {
+    const std::string service = text.substr(colon + 1);
+    if (service.size() >= sizeof(record.serviceText)) throw UsageError("service text longer than 127 characters");
+    std::copy(service.begin(), service.end(), record.serviceText);
+  }
+  return record;
+}
+
+void AddPciDevice(const std::string& text, sim::SimMachine& machine) {
+  // BB:DD.F=VVVV:DDDD
+  const size_t colon = text.find(':');
+  const size_t dot = text.find('.');
+  const size_t equals = text.find('=');
+  const size_t idColon = equals == std::string::npos ? std::string::npos : text.find(':', equals);
+  if (colon == std::string::npos || dot == std::string::npos || equals == std::string::npos ||
+      idColon == std::string::npos || !(colon < dot && dot < equals)) {
+    throw UsageError("bad --pci \"" + text + "\": expected BB:DD.F=VVVV:DDDD (hexadecimal)");
+  }
+  const auto bus = ParseNumber(text.substr(0, colon), 16, 0xFF, "PCI bus");
+  const auto device = ParseNumber(text.substr(colon + 1, dot - colon - 1), 16, 0x1F, "PCI device");
+  const auto function = ParseNumber(text.substr(dot + 1, equals - dot - 1), 16, 0x7, "PCI function");
+  const auto vendorId = ParseNumber(text.substr(equals + 1, idColon - equals - 1), 16, 0xFFFF, "vendor ID");
+  const auto deviceId = ParseNumber(text.substr(idColon + 1), 16, 0xFFFF, "device ID");
+  machine.AddPciFunction(static_cast<uint32_t>(bus), static_cast<uint32_t>(device), static_cast<uint32_t>(function),
+                         static_cast<uint16_t>(vendorId), static_cast<uint16_t>(deviceId));
+}
+
+void ApplyOptions(const RunOptions& options, sim::SimMachine& machine) {
+  std::error_code error;
+  if (!std::filesystem::is_directory(options.disk, error)) {
+    throw UsageError("disk folder \"" + options.disk + "\" does not exist");
+  }
+  machine.fileSystem.MapDrive('D', options.disk);
+  for (const std::string& mapping : options.drives) {
+    if (mapping.size() < 3 || mapping[1] != '=' || !std::isalpha(static_cast<unsigned char>(mapping[0]))) {
+      throw UsageError("bad --drive \"" + mapping + "\": expected L=FOLDER");
+    }
+    if (!std::filesystem::is_directory(mapping.substr(2), error)) {
+      throw UsageError("folder \"" + mapping.substr(2) + "\" for drive " + mapping.substr(0, 1) + ": does not exist");
+    }
+    machine.fileSystem.MapDrive(mapping[0], mapping.substr(2));
+  }
+
+  if (!options.version.empty()) {
+    machine.version = ParseVersion(options.version);
+  } else if (const auto record = sim::VersionForOsName(Upper(options.os))) {
+    machine.version = *record;
+  } else {
+    throw UsageError("unknown --os \"" + options.os + "\": expected W95A W95B W95C W98 WIN95 WINNT NT31 NT35X NT40 OTHER");
+  }
+
+  machine.currentDirectory = options.cwd;
+  machine.SetCommandTail(options.tail);
+
+  for (const std::string& file : options.registryFiles) {
+    try {
+      machine.registry.LoadRegFile(file);
+    } catch (const sim::RegFileError& fault) {
+      throw UsageError(fault.what());
+    }
+  }
+  for (const std::string& key : options.deniedKeys) {
+    sim::RegistryKey* found = machine.registry.Find(key);
+    if (!found) throw UsageError("--deny-key \"" + key + "\": no such key below HKEY_LOCAL_MACHINE");
+    found->accessDenied = true;
+  }
+
+  for (const std::string& answer : options.answers) {
+    const std::string upper = Upper(answer);
+    if (upper != "OK" && upper != "CANCEL") throw UsageError("bad --answer \"" + answer + "\": expected OK or CANCEL");
+    machine.answers.push_back(upper == "OK" ? kAnswerOk : kAnswerCancel);
+  }
+
+  for (const std::string& device : options.pciDevices) AddPciDevice(device, machine);
+
+  if (options.installer != "present" && options.installer != "missing") {
+    throw UsageError("bad --installer \"" + options.installer + "\": expected present or missing");
+  }
+  machine.installer.present = options.installer == "present";
+  machine.installer.exitCode = static_cast<uint32_t>(options.installerExit);
+  machine.installer.showAfterMs = options.installerDelayMs;
+  static const std::map<std::string, sim::InstallerWindow> kWindows = {
+      {"normal", sim::InstallerWindow::kNormal},
+      {"offscreen", sim::InstallerWindow::kOffscreen},
+      {"hidden", sim::InstallerWindow::kHidden},
+      {"never", sim::InstallerWindow::kNever}};
+  const auto window = kWindows.find(options.installerWindow);
+  if (window == kWindows.end()) {
+    throw UsageError("bad --installer-window \"" + options.installerWindow + "\": expected normal, offscreen, hidden or never");
+  }
+  machine.installer.window = window->second;
+}
+
+std::string RenderJson(const std::vector<sim::Event>& events) {
+  std::string out;
+  for (const sim::Event& event : events) out += std::visit(JsonEvent{}, event).dump() + "\n";
+  return out;
+}
+
+std::string RenderText(const std::vector<sim::Event>& events) {
+  std::string out;
+  for (const sim::Event& event : events) out += Windows1252ToUtf8(std::visit(TextEvent{}, event)) + "\n";
+  return out;
+}
+
+}  // namespace quelm::tool

@@ -1,0 +1,52 @@
+// quelm-sim's command line: options into a simulated machine, and a run's events into text or JSON.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/sim/SimMachine.h"
+
+namespace quelm::tool {
+
+// A command-line fault that gets a one-line message and exit status 2.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// What `quelm-sim run` was asked to simulate, before it is applied to a machine.
+struct RunOptions {
+  std::string disk;
+  std::string os = "W98";
+  std::string version;  // PLATFORM.MAJOR.MINOR[:SERVICETEXT]; overrides `os`
+  std::string cwd = "D:\\";
+  std::string tail;
+  std::vector<std::string> drives;      // L=FOLDER
+  std::vector<std::string> registryFiles;
+  std::vector<std::string> answers;     // OK or CANCEL
+  std::vector<std::string> pciDevices;  // BB:DD.F=VVVV:DDDD
+  std::vector<std::string> deniedKeys;  // keys that exist but refuse to open
+  int installerExit = 0;
+  std::string installerWindow = "normal";
+  std::string installer = "present";
+  unsigned installerDelayMs = 0;
+  bool json = false;
+};
+
+// Sets the machine up as the options say; throws UsageError for anything it cannot apply.
+void ApplyOptions(const RunOptions& options, sim::SimMachine& machine);
+
+// Parses PLATFORM.MAJOR.MINOR[:SERVICETEXT]; throws UsageError.
+VersionRecord ParseVersion(const std::string& text);
+// Parses BB:DD.F=VVVV:DDDD (hexadecimal); throws UsageError.
+void AddPciDevice(const std::string& text, sim::SimMachine& machine);
+
+// The run's events, one JSON object per line, or as a person would read them.
+std::string RenderJson(const std::vector<sim::Event>& events);
+std::string RenderText(const std::vector<sim::Event>& events);
+
+// Texts are in the Windows Western code page; terminals and JSON want UTF-8.
+std::string Windows1252ToUtf8(const std::string& text);
+
+}  // namespace quelm::tool

@@ -1,0 +1,59 @@
+# Windows build: QUELM.EXE and the stand-in installer program vadrun.exe, both without a C runtime.
+enable_language(RC)
+
+# Only what a program names itself is linked: no start-up files, no libgcc, no default Windows libraries.
+set(CMAKE_CXX_STANDARD_LIBRARIES "")
+set(CMAKE_C_STANDARD_LIBRARIES "")
+
+# Windows guarantees only 4-byte stack alignment, and nothing here needs more.
+set(QUELM_WIN32_COMPILE_FLAGS ${QUELM_CORE_FLAGS} -nostdlib -Os -fno-asynchronous-unwind-tables
+    -fno-unwind-tables -ffunction-sections -fdata-sections -fno-ident -fno-stack-protector
+    -mpreferred-stack-boundary=2 -Wall -Wextra)
+# Subsystem and operating-system versions 4.0 so that Windows 95 and NT 4.0 accept the image; no
+# relocations (nothing is ever rebased) and no time stamp (the same sources give the same bytes).
+set(QUELM_WIN32_LINK_FLAGS -nostdlib -s -Wl,--gc-sections -Wl,--subsystem,windows:4.0
+    -Wl,--major-os-version,4 -Wl,--minor-os-version,0 -Wl,--disable-dynamicbase
+    -Wl,--disable-reloc-section -Wl,--no-insert-timestamp)
+# Declarations as Windows 95 and NT 4.0 had them, so that nothing newer is called by accident.
+set(QUELM_WIN32_DEFINITIONS WINVER=0x0400 _WIN32_WINNT=0x0400 _WIN32_WINDOWS=0x0400)
+
+# Outside link-time optimisation: the calls to memset and memcpy that the compiler creates during it
+# must find ordinary machine code.
+add_library(quelm_win32_runtime STATIC ${PROJECT_SOURCE_DIR}/src/platform/win32/RuntimeSupport.cpp)
+target_compile_options(quelm_win32_runtime PRIVATE ${QUELM_WIN32_COMPILE_FLAGS} -fno-lto)
+
+# windres hands its defines through a shell that eats quotes, so the version goes in by configure_file.
+configure_file(${PROJECT_SOURCE_DIR}/src/platform/win32/Quelm.rc.in ${CMAKE_BINARY_DIR}/Quelm.rc @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/tools/vadrun/VadRun.rc.in ${CMAKE_BINARY_DIR}/VadRun.rc @ONLY)
+
+add_executable(quelm_exe WIN32
+  ${QUELM_CORE_SOURCES}
+  ${PROJECT_SOURCE_DIR}/src/platform/win32/GuardedPortBus.cpp
+  ${PROJECT_SOURCE_DIR}/src/platform/win32/PciMechanism1.cpp
+  ${PROJECT_SOURCE_DIR}/src/platform/win32/Win32Main.cpp
+  ${PROJECT_SOURCE_DIR}/src/platform/win32/Win32Platform.cpp
+  ${CMAKE_BINARY_DIR}/Quelm.rc
+)
+set_target_properties(quelm_exe PROPERTIES
+  OUTPUT_NAME QUELM
+  SUFFIX .EXE
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+target_include_directories(quelm_exe PRIVATE ${PROJECT_SOURCE_DIR}/src)
+target_compile_definitions(quelm_exe PRIVATE ${QUELM_WIN32_DEFINITIONS})
+# Link-time optimisation and the merged sections keep the launcher under 16 KiB.
+target_compile_options(quelm_exe PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${QUELM_WIN32_COMPILE_FLAGS} -flto>)
+set(QUELM_IMAGE_SCRIPT ${PROJECT_SOURCE_DIR}/src/platform/win32/QuelmImage.ld)
+target_link_options(quelm_exe PRIVATE ${QUELM_WIN32_LINK_FLAGS} -Os -flto -Wl,-e,_QuelmEntry
+    -Wl,-T,${QUELM_IMAGE_SCRIPT})
+set_target_properties(quelm_exe PROPERTIES LINK_DEPENDS ${QUELM_IMAGE_SCRIPT})
+target_link_libraries(quelm_exe PRIVATE quelm_win32_runtime kernel32 user32 advapi32 shell32)
+
+add_executable(vadrun WIN32
+  ${PROJECT_SOURCE_DIR}/tools/vadrun/VadRun.cpp
+  ${CMAKE_BINARY_DIR}/VadRun.rc
+)
+set_target_properties(vadrun PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+target_compile_definitions(vadrun PRIVATE ${QUELM_WIN32_DEFINITIONS})
+target_compile_options(vadrun PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${QUELM_WIN32_COMPILE_FLAGS}>)
+target_link_options(vadrun PRIVATE ${QUELM_WIN32_LINK_FLAGS} -Wl,-e,_VadRunEntry)
+target_link_libraries(vadrun PRIVATE quelm_win32_runtime kernel32 user32 gdi32)

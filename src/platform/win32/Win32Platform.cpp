@@ -1,0 +1,299 @@
+// Win32 calls behind the launcher's platform operations; only what Windows 95 already has is imported.
+#include "platform/win32/Win32Platform.h"
+
+#include <windows.h>
+#include <setupapi.h>
+
+namespace quelm {
+
+namespace {
+
+template <typename Handle>
+Handle ToNative(NativeHandle handle) {
+  return reinterpret_cast<Handle>(handle);
+}
+
+template <typename Handle>
+NativeHandle FromNative(Handle handle) {
+  return reinterpret_cast<NativeHandle>(handle);
+}
+
+// SetupAPI is not part of Windows 95 or NT 4.0, so it is never imported: the launcher must start
+// where it is missing.
+using GetClassDevsFunction = HDEVINFO(WINAPI*)(const GUID*, PCSTR, HWND, DWORD);
+using EnumDeviceInfoFunction = BOOL(WINAPI*)(HDEVINFO, DWORD, PSP_DEVINFO_DATA);
+using GetDeviceRegistryPropertyFunction = BOOL(WINAPI*)(HDEVINFO, PSP_DEVINFO_DATA, DWORD, PDWORD, PBYTE, DWORD,
+                                                        PDWORD);
+using DestroyDeviceInfoListFunction = BOOL(WINAPI*)(HDEVINFO);
+
+struct SetupApi {
+  GetClassDevsFunction getClassDevs;
+  EnumDeviceInfoFunction enumDeviceInfo;
+  GetDeviceRegistryPropertyFunction getDeviceRegistryProperty;
+  DestroyDeviceInfoListFunction destroyDeviceInfoList;
+};
+
+// GetProcAddress's generic pointer, given the type the export really has.
+template <typename Function>
+Function FindExport(HMODULE library, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
+}
+
+bool LoadSetupApi(SetupApi& api) {
+  const HMODULE library = LoadLibraryA("SETUPAPI.DLL");
+  if (library == nullptr) return false;
+  api.getClassDevs = FindExport<GetClassDevsFunction>(library, "SetupDiGetClassDevsA");
+  api.enumDeviceInfo = FindExport<EnumDeviceInfoFunction>(library, "SetupDiEnumDeviceInfo");
+  api.getDeviceRegistryProperty =
+      FindExport<GetDeviceRegistryPropertyFunction>(library, "SetupDiGetDeviceRegistryPropertyA");
+  api.destroyDeviceInfoList = FindExport<DestroyDeviceInfoListFunction>(library, "SetupDiDestroyDeviceInfoList");
+  // The library stays loaded: the table is built once per run, and the process ends soon after.
+  return api.getClassDevs && api.enumDeviceInfo && api.getDeviceRegistryProperty && api.destroyDeviceInfoList;
+}
+
+// A text property; only its first string counts when it is a list.
+bool ReadTextProperty(const SetupApi& api, HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property, char* text,
+                      DWORD size) {
+  for (DWORD index = 0; index < size; ++index) text[index] = '\0';
+  // Two bytes kept back: the last string of a list stays terminated even when the list was cut.
+  if (!api.getDeviceRegistryProperty(set, &device, property, nullptr, reinterpret_cast<PBYTE>(text), size - 2,
+                                     nullptr)) {
+    return false;
+  }
+  return true;
+}
+
+bool ReadNumberProperty(const SetupApi& api, HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property,
+                        DWORD& value) {
+  value = 0;
+  return api.getDeviceRegistryProperty(set, &device, property, nullptr, reinterpret_cast<PBYTE>(&value),
+                                       sizeof(value), nullptr) != FALSE;
+}
+
+}  // namespace
+
+// --- Profile file and start-up information ---------------------------------------------------------
+
+uint32_t Win32Platform::ReadProfileString(const char* section, const char* key, const char* defaultValue,
+                                          char* buffer, uint32_t size, const char* path) {
+  return GetPrivateProfileStringA(section, key, defaultValue, buffer, size, path);
+}
+
+uint32_t Win32Platform::ReadCurrentDirectory(char* buffer, uint32_t size) {
+  return GetCurrentDirectoryA(size, buffer);
+}
+
+const char* Win32Platform::ReadCommandLine() { return GetCommandLineA(); }
+
+void Win32Platform::ReadVersion(VersionRecord& record) {
+  OSVERSIONINFOA version;
+  static_assert(sizeof(version) == 148, "the version record Windows 95 knows is 148 bytes");
+  static_assert(sizeof(version.szCSDVersion) == sizeof(record.serviceText), "service text sizes must agree");
+  ZeroMemory(&version, sizeof(version));
+  version.dwOSVersionInfoSize = sizeof(version);
+  record = VersionRecord();
+  if (!GetVersionExA(&version)) return;
+  record.platformId = version.dwPlatformId;
+  record.majorVersion = version.dwMajorVersion;
+  record.minorVersion = version.dwMinorVersion;
+  record.buildNumber = version.dwBuildNumber;
+  CopyMemory(record.serviceText, version.szCSDVersion, sizeof(record.serviceText));
+}
+
+// --- Registry ----------------------------------------------------------------------------------------
+
+bool Win32Platform::OpenRegistryKey(NativeHandle parent, const char* subKey, NativeHandle& key) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExA(ToNative<HKEY>(parent), subKey, 0, KEY_ALL_ACCESS, &opened) != ERROR_SUCCESS) return false;
+  key = FromNative(opened);
+  return true;
+}
+
+bool Win32Platform::QueryRegistryValue(NativeHandle key, const char* name, char* buffer, uint32_t size) {
+  DWORD length = size;
+  return RegQueryValueExA(ToNative<HKEY>(key), name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer),
+                          &length) == ERROR_SUCCESS;
+}
+
+bool Win32Platform::EnumRegistryKey(NativeHandle key, uint32_t index, char* name, uint32_t size) {
+  DWORD length = size;
+  return RegEnumKeyExA(ToNative<HKEY>(key), index, name, &length, nullptr, nullptr, nullptr, nullptr) ==
+         ERROR_SUCCESS;
+}
+
+void Win32Platform::CloseRegistryKey(NativeHandle key) { RegCloseKey(ToNative<HKEY>(key)); }
+
+// --- PCI configuration space -------------------------------------------------------------------------
+
+bool Win32Platform::ReadPciIdentification(uint32_t bus, uint32_t device, uint32_t function,
+                                          uint32_t& identification) {
+  if (pciSource_ == PciSource::kUndecided) ChoosePciSource();
+  if (pciSource_ == PciSource::kPorts) {
+    if (mechanism1_.ReadIdentification(bus, device, function, identification)) return true;
+    // The ports passed the check and were refused later: the device list answers from here on.
+    pciSource_ = ListPciFunctions() ? PciSource::kDeviceList : PciSource::kNone;
+  }
+  if (pciSource_ == PciSource::kDeviceList) return listedFunctions_.Find(bus, device, function, identification);
+  return false;
+}
+
+void Win32Platform::ChoosePciSource() {
+  OSVERSIONINFOA version;
+  ZeroMemory(&version, sizeof(version));
+  version.dwOSVersionInfoSize = sizeof(version);
+  const bool windows9x = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+  // Only Windows 9x hands the ports to applications; asking NT would only raise exceptions.
+  if (windows9x && mechanism1_.IsPresent()) {
+    pciSource_ = PciSource::kPorts;
+    return;
+  }
+  // NT 4.0 has no SetupAPI: then no function is present.
+  pciSource_ = ListPciFunctions() ? PciSource::kDeviceList : PciSource::kNone;
+}
+
+bool Win32Platform::ListPciFunctions() {
+  SetupApi api;
+  if (!LoadSetupApi(api)) return false;
+  const HDEVINFO set = api.getClassDevs(nullptr, "PCI", nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT);
+  if (set == INVALID_HANDLE_VALUE) return false;
+  char text[kNameCapacity * 2];
+  for (DWORD index = 0;; ++index) {
+    SP_DEVINFO_DATA device;
+    ZeroMemory(&device, sizeof(device));
+    device.cbSize = sizeof(device);
+    if (!api.enumDeviceInfo(set, index, &device)) break;
+    uint32_t identification = 0;
+    if (!ReadTextProperty(api, set, device, SPDRP_HARDWAREID, text, sizeof(text)) ||
+        !ParsePciHardwareId(text, identification)) {
+      continue;
+    }
+    uint32_t busNumber = 0;
+    uint32_t deviceNumber = 0;
+    uint32_t functionNumber = 0;
+    DWORD busValue = 0;
+    DWORD address = 0;
+    if (ReadNumberProperty(api, set, device, SPDRP_BUSNUMBER, busValue) &&
+        ReadNumberProperty(api, set, device, SPDRP_ADDRESS, address)) {
+      busNumber = busValue;
+      deviceNumber = address >> 16;
+      functionNumber = address & 0xFFFFu;
+    } else if (!ReadTextProperty(api, set, device, SPDRP_LOCATION_INFORMATION, text, sizeof(text)) ||
+               !ParsePciLocation(text, busNumber, deviceNumber, functionNumber)) {
+      continue;
+    }
+    if (busNumber > 0xFF || deviceNumber > 0x1F || functionNumber > 0x7) continue;
+    // A full table leaves the rest absent: more functions than any machine has.
+    if (!listedFunctions_.Add(busNumber, deviceNumber, functionNumber, identification)) break;
+  }
+  api.destroyDeviceInfoList(set);
+  return true;
+}
+
+// --- User interface ----------------------------------------------------------------------------------
+
+int32_t Win32Platform::ShowMessageBox(const char* /*key*/, const char* text, const char* caption,
+                                      MessageStyle style) {
+  return MessageBoxA(nullptr, text, caption, static_cast<UINT>(style));
+}
+
+void Win32Platform::PostQuitRequest(int32_t status) { PostQuitMessage(status); }
+
+void Win32Platform::RunMessageLoop() {
+  // The launcher has no main window, so nothing else would ever end the loop.
+  PostQuitMessage(0);
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+void Win32Platform::ShowWaitCursor() { SetCursor(LoadCursorA(nullptr, IDC_WAIT)); }
+
+// --- Processes ---------------------------------------------------------------------------------------
+
+uint32_t Win32Platform::StartProcess(char* commandLine, ProcessInfo& info) {
+  STARTUPINFOA startup;
+  static_assert(sizeof(startup) == 68, "the start-up record is 68 bytes");
+  ZeroMemory(&startup, sizeof(startup));
+  startup.cb = sizeof(startup);
+  // No standard handles, and no show state: the installer program shows its window as it likes.
+  startup.dwFlags = STARTF_FORCEONFEEDBACK | STARTF_USESTDHANDLES;
+  PROCESS_INFORMATION started;
+  ZeroMemory(&started, sizeof(started));
+  if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started)) {
+    const DWORD error = GetLastError();
+    return error != 0 ? error : ERROR_GEN_FAILURE;
+  }
+  info.process = FromNative(started.hProcess);
+  info.thread = FromNative(started.hThread);
+  info.processId = started.dwProcessId;
+  info.threadId = started.dwThreadId;
+  return 0;
+}
+
+bool Win32Platform::HasProcessEnded(NativeHandle process) {
+  // A handle that cannot be waited on counts as ended, so no poll can spin on it for ever.
+  return WaitForSingleObject(ToNative<HANDLE>(process), 0) != WAIT_TIMEOUT;
+}
+
+void Win32Platform::WaitForProcess(NativeHandle process) { WaitForSingleObject(ToNative<HANDLE>(process), INFINITE); }
+
+uint32_t Win32Platform::ReadProcessExitCode(NativeHandle process) {
+  DWORD exitCode = 0;
+  if (!GetExitCodeProcess(ToNative<HANDLE>(process), &exitCode)) return 0;
+  return exitCode;
+}
+
+void Win32Platform::ReleaseHandle(NativeHandle handle) {
+  if (handle != kNoHandle) CloseHandle(ToNative<HANDLE>(handle));
+}
+
+// --- Windows -----------------------------------------------------------------------------------------
+
+ScreenSize Win32Platform::ReadScreenSize() {
+  ScreenSize size;
+  size.width = GetSystemMetrics(SM_CXSCREEN);
+  size.height = GetSystemMetrics(SM_CYSCREEN);
+  return size;
+}
+
+NativeHandle Win32Platform::FirstTopLevelWindow() { return FromNative(GetWindow(GetDesktopWindow(), GW_CHILD)); }
+
+NativeHandle Win32Platform::NextWindow(NativeHandle window) {
+  return FromNative(GetWindow(ToNative<HWND>(window), GW_HWNDNEXT));
+}
+
+uint32_t Win32Platform::ReadWindowThreadId(NativeHandle window) {
+  return GetWindowThreadProcessId(ToNative<HWND>(window), nullptr);
+}
+
+bool Win32Platform::ReadWindowRect(NativeHandle window, ScreenRect& rect) {
+  RECT bounds;
+  if (!GetWindowRect(ToNative<HWND>(window), &bounds)) return false;
+  rect.left = bounds.left;
+  rect.top = bounds.top;
+  rect.right = bounds.right;
+  rect.bottom = bounds.bottom;
+  return true;
+}
+
+uint32_t Win32Platform::ReadWindowStyle(NativeHandle window) {
+  return static_cast<uint32_t>(GetWindowLongA(ToNative<HWND>(window), GWL_STYLE));
+}
+
+NativeHandle Win32Platform::FindChildControl(NativeHandle window, int32_t controlId) {
+  return FromNative(GetDlgItem(ToNative<HWND>(window), controlId));
+}
+
+void Win32Platform::ClickButton(NativeHandle button) { SendMessageA(ToNative<HWND>(button), BM_CLICK, 0, 0); }
+
+void Win32Platform::Pause(uint32_t milliseconds) { Sleep(milliseconds); }
+
+// --- Shell -------------------------------------------------------------------------------------------
+
+void Win32Platform::ShellOpen(const char* file, const char* directory) {
+  ShellExecuteA(nullptr, "open", file, nullptr, directory, SW_SHOWNORMAL);
+}
+
+}  // namespace quelm

@@ -1,6 +1,7 @@
 // The simulated machine's answers to every platform operation, and the record of what it was asked.
 #include "platform/sim/SimMachine.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -59,7 +60,8 @@ std::optional<VersionRecord> VersionForOsName(const std::string& name) {
   return found->second;
 }
 
-SimMachine::SimMachine() : version(*VersionForOsName("W98")) {
+SimMachine::SimMachine()
+    : version(*VersionForOsName("W98")), pciIdentification_(256 * 32 * 8), pciPresent_(256 * 32 * 8) {
   // Something else is always on the desktop: the shell's tray and a hidden helper window.
   foreignWindows_.push_back({0x100, kShellThreadId, {0, 452, 640, 480}, kNormalWindowStyle});
   foreignWindows_.push_back({0x104, kShellThreadId, {0, 0, 0, 0}, 0});
@@ -71,7 +73,9 @@ void SimMachine::SetCommandTail(const std::string& tail) {
 
 void SimMachine::AddPciFunction(uint32_t bus, uint32_t device, uint32_t function, uint16_t vendorId,
                                 uint16_t deviceId) {
-  pci_[bus << 8 | device << 3 | function] = static_cast<uint32_t>(deviceId) << 16 | vendorId;
+  const uint32_t slot = (bus & 0xFF) << 8 | (device & 0x1F) << 3 | (function & 0x7);
+  pciIdentification_[slot] = static_cast<uint32_t>(deviceId) << 16 | vendorId;
+  pciPresent_[slot] = true;
 }
 
 int32_t SimMachine::RunLauncher() {
@@ -144,9 +148,9 @@ bool SimMachine::EnumRegistryKey(NativeHandle key, uint32_t index, char* name, u
 bool SimMachine::ReadPciIdentification(uint32_t bus, uint32_t device, uint32_t function,
                                        uint32_t& identification) {
   ++pciReads_;
-  const auto found = pci_.find(bus << 8 | device << 3 | function);
-  if (found == pci_.end()) return false;
-  identification = found->second;
+  const uint32_t slot = bus << 8 | device << 3 | function;
+  if (bus > 0xFF || device > 0x1F || function > 0x7 || !pciPresent_[slot]) return false;
+  identification = pciIdentification_[slot];
   return true;
 }
 
@@ -174,8 +178,12 @@ uint32_t SimMachine::StartProcess(char* commandLineText, ProcessInfo& info) {
   }
   event.started = true;
   events_.push_back(event);
+  uint32_t exitCode = installer.exitCode;
+  if (!installer.exitCodesInOrder.empty()) {
+    exitCode = installer.exitCodesInOrder[std::min(processes_.size(), installer.exitCodesInOrder.size() - 1)];
+  }
   Process process{nextHandle_, nextHandle_ + 1, static_cast<uint32_t>(0x400 + processes_.size()),
-                  clockMs_, std::nullopt, installer.exitCode, events_.size() - 1};
+                  clockMs_, std::nullopt, exitCode, events_.size() - 1};
   nextHandle_ += 0x20;
   if (installer.lifetimeMs) process.endMs = clockMs_ + *installer.lifetimeMs;
   processes_.push_back(process);

@@ -81,6 +81,8 @@ struct InstallerBehaviour {
   uint32_t showAfterMs = 0;          // from its start until its window shows
   bool hasButton = true;             // its window has control 1
   uint32_t exitCode = 0;
+  // Exit codes of the first, second, ... start; later starts repeat the last. `exitCode` when empty.
+  std::vector<uint32_t> exitCodesInOrder;
   uint32_t workMs = 0;               // from the click until it ends
   std::optional<uint32_t> lifetimeMs;  // ends by itself this long after its start
 };
@@ -192,7 +194,9 @@ class SimMachine final : public Platform, public RunObserver {
   void EndAfterHang(Process& process, const char* waitingFor);
 
   std::vector<Event> events_;
-  std::map<uint32_t, uint32_t> pci_;  // slot (bus << 8 | device << 3 | function) -> identification
+  // By slot (bus << 8 | device << 3 | function): a flat table, because a scan reads every slot.
+  std::vector<uint32_t> pciIdentification_;
+  std::vector<bool> pciPresent_;
   uint64_t pciReads_ = 0;
   std::map<NativeHandle, RegistryKey*> registryHandles_;
   NativeHandle nextHandle_ = 0x1000;

@@ -1,0 +1,201 @@
+// Handing the card to the installer program: command line, window search, button, exit code.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/LauncherApp.h"
+#include "support/SimDisk.h"
+
+namespace quelm {
+namespace {
+
+using testing::SimDisk;
+
+std::string Ini(const std::string& script, const std::string& cardEntry = "6699,15437,PCI,1,0",
+                const std::string& subDir = "\\W98") {
+  return "[Application]\r\nW95A=" + script + "\r\nW95B=" + script + "\r\nW95C=" + script + "\r\nW98=" + script +
+         "\r\nWIN95=" + script + "\r\nNT40=" + script + "\r\nWINNT=" + script + "\r\n[SubDir]\r\nW98=" + subDir +
+         "\r\n[DetectCard]\r\n1=" + cardEntry +
+         "\r\n[Message]\r\nNotSupport=Not here\r\nShowMsg=After\r\nInstallFailed=Cannot start\r\n";
+}
+
+TEST(Install, CommandLineCarriesTheCardUnquoted) {
+  struct Case {
+    const char* name;
+    std::string script;
+    std::string cardEntry;
+    std::string subDir;
+    std::string commandLine;
+  };
+  const Case cases[] = {
+      {"PCI card", "DetectCard,Install,End", "6699,15437,PCI,1,0", "\\W98",
+       "vadrun.exe Enum\\PCI\\VEN_1A2B&DEV_3C4D BUS_01&DEV_00&FUNC_00 D:\\W98 1"},
+      {"AGP card", "DetectCard,Install,End", "6699,15437,AGP,0,0", "\\W98",
+       "vadrun.exe Enum\\PCI\\VEN_1A2B&DEV_3C4D 000800 D:\\W98 0"},
+      {"no card detected", "Install,End", "6699,15437,PCI,1,0", "\\W98", "vadrun.exe Enum\\PCI\\  D:\\W98 0"},
+      {"installation directory with a blank", "DetectCard,Install,End", "6699,15437,PCI,1,0", "\\MY DRIVERS",
+       "vadrun.exe Enum\\PCI\\VEN_1A2B&DEV_3C4D BUS_01&DEV_00&FUNC_00 D:\\MY DRIVERS 1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SimDisk disk(Ini(c.script, c.cardEntry, c.subDir));
+    disk.machine.AddPciFunction(1, 0, 0, 0x1A2B, 0x3C4D);
+    disk.Run();
+    const auto installers = disk.machine.EventsOf<sim::InstallerEvent>();
+    ASSERT_EQ(1u, installers.size());
+    EXPECT_EQ(c.commandLine, installers[0].commandLine);
+    EXPECT_TRUE(installers[0].clicked);
+    EXPECT_EQ(1u, disk.QuitRequests());
+    EXPECT_EQ(1u, disk.machine.WaitCursorShown());
+    EXPECT_EQ(0u, disk.machine.OpenHandles()) << "process handles left open";
+  }
+}
+
+TEST(Install, LongestFieldsReachTheInstallerWhole) {
+  sim::SimMachine machine;
+  Win9xInstaller installer(machine);
+  installer.hardwareId.Assign(std::string(255, 'h').c_str());
+  installer.location.Assign(std::string(255, 'l').c_str());
+  installer.installDir.Assign(std::string(259, 'd').c_str());
+  installer.passFlag = 1;
+  Text<kCommandLineCapacity> commandLine;
+  installer.BuildCommandLine(commandLine);
+  EXPECT_EQ("vadrun.exe Enum\\PCI\\" + std::string(255, 'h') + " " + std::string(255, 'l') + " " +
+                std::string(259, 'd') + " 1",
+            commandLine.CStr());
+}
+
+TEST(Install, OnlyWindows95And98AreSupported) {
+  struct Case {
+    const char* os;
+    bool supported;
+  };
+  const Case cases[] = {{"W95A", true},  {"W95B", true},  {"W95C", true}, {"W98", true},  {"WIN95", false},
+                        {"WINNT", false}, {"NT40", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.os);
+    SimDisk disk(Ini("Install,ShowMsg,End"));
+    disk.SetOs(c.os);
+    disk.machine.installer.exitCode = 5;
+    const int32_t exitCode = disk.Run();
+    EXPECT_EQ(c.supported ? 1u : 0u, disk.machine.EventsOf<sim::InstallerEvent>().size());
+    // Unsupported: NotSupport, a quit request, and the script still goes on to ShowMsg.
+    const std::vector<std::string> expected =
+        c.supported ? std::vector<std::string>{"ShowMsg"} : std::vector<std::string>{"NotSupport", "ShowMsg"};
+    EXPECT_EQ(expected, disk.MessageKeys());
+    EXPECT_EQ(c.supported ? 0u : 1u, disk.QuitRequests());
+    EXPECT_EQ(c.supported ? 5 : 0, exitCode);
+  }
+}
+
+TEST(Install, ExitCodeIsTheLastInstallerPrograms) {
+  struct Case {
+    const char* name;
+    std::string script;
+    std::vector<uint32_t> exitCodes;
+    int32_t expected;
+  };
+  const Case cases[] = {
+      {"no Install", "End", {3}, 0},
+      {"one Install", "Install,End", {2}, 2},
+      {"a later Install overrides", "Install,Install,End", {2, 7}, 7},
+      {"a later zero overrides too", "Install,Install,End", {2, 0}, 0},
+      {"exit codes are not interpreted", "Install,End", {0xC0000005}, static_cast<int32_t>(0xC0000005)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SimDisk disk(Ini(c.script));
+    disk.machine.installer.exitCodesInOrder = c.exitCodes;
+    EXPECT_EQ(c.expected, disk.Run());
+  }
+}
+
+TEST(Install, WindowRules) {
+  const ScreenSize screen{640, 480};
+  struct Case {
+    const char* name;
+    ScreenRect rect;
+    uint32_t style;
+    bool taken;
+  };
+  const Case cases[] = {
+      {"on screen and visible", {100, 100, 400, 300}, kVisibleStyle, true},
+      {"hidden", {100, 100, 400, 300}, 0, false},
+      {"partly off to the left", {-1, 100, 400, 300}, kVisibleStyle, false},
+      {"partly above", {100, -1, 400, 300}, kVisibleStyle, false},
+      {"left edge exactly at the screen width", {640, 0, 900, 300}, kVisibleStyle, true},
+      {"top edge exactly at the screen height", {0, 480, 300, 700}, kVisibleStyle, true},
+      {"beyond the right of the screen", {641, 0, 900, 300}, kVisibleStyle, false},
+      {"below the screen", {0, 481, 300, 700}, kVisibleStyle, false},
+      {"no width to the right of zero", {0, 0, 0, 300}, kVisibleStyle, false},
+      {"bottom edge is never examined", {0, 0, 10, -50}, kVisibleStyle, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.taken, IsInstallerWindowCandidate(c.rect, c.style, screen));
+  }
+}
+
+TEST(Install, InstallerProgramsThatMisbehaveNeverHangTheRun) {
+  struct Case {
+    const char* name;
+    sim::InstallerWindow window;
+    bool hasButton;
+    std::optional<uint32_t> lifetimeMs;
+    bool clicked;
+    bool hang;
+    int32_t exitCode;
+  };
+  const Case cases[] = {
+      {"normal window", sim::InstallerWindow::kNormal, true, std::nullopt, true, false, 4},
+      {"off-screen window, ends by itself", sim::InstallerWindow::kOffscreen, true, 3000, false, false, 4},
+      {"hidden window, ends by itself", sim::InstallerWindow::kHidden, true, 3000, false, false, 4},
+      {"no window, ends by itself", sim::InstallerWindow::kNever, true, 500, false, false, 4},
+      {"no button, ends by itself", sim::InstallerWindow::kNormal, false, 800, false, false, 4},
+      {"no window and never ends", sim::InstallerWindow::kNever, true, std::nullopt, false, true,
+       static_cast<int32_t>(sim::kEndedAfterHangExitCode)},
+      {"no button and never ends", sim::InstallerWindow::kNormal, false, std::nullopt, false, true,
+       static_cast<int32_t>(sim::kEndedAfterHangExitCode)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SimDisk disk(Ini("Install,ShowMsg"));
+    disk.machine.installer.window = c.window;
+    disk.machine.installer.hasButton = c.hasButton;
+    disk.machine.installer.lifetimeMs = c.lifetimeMs;
+    disk.machine.installer.exitCode = 4;
+    EXPECT_EQ(c.exitCode, disk.Run());
+    const auto installers = disk.machine.EventsOf<sim::InstallerEvent>();
+    ASSERT_EQ(1u, installers.size());
+    EXPECT_EQ(c.clicked, installers[0].clicked);
+    EXPECT_EQ(c.hang ? 1u : 0u, disk.machine.EventsOf<sim::HangEvent>().size());
+    EXPECT_EQ(std::vector<std::string>{"ShowMsg"}, disk.MessageKeys()) << "the script goes on afterwards";
+    EXPECT_EQ(0u, disk.machine.OpenHandles());
+  }
+}
+
+TEST(Install, InstallerThatCannotStartEndsTheScriptWithItsError) {
+  SimDisk disk(Ini("DetectCard,Install,ShowMsg,End"));
+  disk.machine.AddPciFunction(1, 0, 0, 0x1A2B, 0x3C4D);
+  disk.machine.installer.present = false;
+  EXPECT_EQ(2, disk.Run()) << "ERROR_FILE_NOT_FOUND becomes the exit code";
+  EXPECT_EQ(std::vector<std::string>{"InstallFailed"}, disk.MessageKeys());
+  EXPECT_EQ(0u, disk.QuitRequests());
+  EXPECT_EQ(0u, disk.machine.OpenHandles());
+}
+
+TEST(Install, WindowSearchPausesBetweenPasses) {
+  // The installer program takes two seconds to show its window; each pass waits 20 ms.
+  SimDisk disk(Ini("Install,End"));
+  disk.machine.installer.showAfterMs = 2000;
+  disk.Run();
+  const auto installers = disk.machine.EventsOf<sim::InstallerEvent>();
+  ASSERT_EQ(1u, installers.size());
+  EXPECT_EQ(2000 / kWindowSearchPauseMs + 1, installers[0].windowPasses);
+  EXPECT_TRUE(installers[0].clicked);
+  EXPECT_EQ(2000u + kButtonPollMs, disk.machine.ClockMs());
+}
+
+}  // namespace
+}  // namespace quelm

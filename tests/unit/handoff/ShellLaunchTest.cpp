@@ -1,0 +1,67 @@
+// Exec commands: macro expansion, field splitting after it, and what reaches the shell.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/SimDisk.h"
+
+namespace quelm {
+namespace {
+
+using testing::SimDisk;
+
+TEST(ShellLaunch, MacrosThenFields) {
+  struct Case {
+    const char* name;
+    std::string folder;  // the base directory is D: followed by "\" and this folder, or D: alone
+    std::optional<std::string> programLine;  // none: no "program" entry
+    bool opened;
+    std::string file;
+    std::optional<std::string> directory;
+  };
+  const std::string kLong(200, 'L');
+  const Case cases[] = {
+      {"readme in the base directory", "W95", "[CWD]\\README.TXT,x,[CWD]", true, "D:\\W95\\README.TXT",
+       "D:\\W95"},
+      {"lower-case macro is left alone", "W95", "[cwd]\\A.EXE,x,[CWD]", true, "[cwd]\\A.EXE", "D:\\W95"},
+      {"every [CWD] is replaced", "W95", "[CWD]\\[CWD].EXE,x,[CWD]\\SUB", true, "D:\\W95\\D:\\W95.EXE",
+       "D:\\W95\\SUB"},
+      {"a comma in the base directory splits the line", "A,B", "[CWD]\\SETUP.EXE,x,[CWD]", true, "D:\\A", "x"},
+      {"[OS] is removed", "", "[CWD]\\[OS]\\SETUP.EXE,x,[CWD]", true, "D:\\\\SETUP.EXE", "D:"},
+      {"[OS] removed until none is left", "", "[O[OS]S]A.EXE,x,D:", true, "A.EXE", "D:"},
+      {"[CWD] in the base directory is not expanded again", "[CWD]", "[CWD]\\A.EXE,x,[CWD]", true,
+       "D:\\[CWD]\\A.EXE", "D:\\[CWD]"},
+      {"[OS] brought in by the base directory is removed", "[OS]", "[CWD]\\A.EXE,x,[CWD]", true, "D:\\\\A.EXE",
+       "D:\\"},
+      {"blanks stay part of the fields", "", "A.EXE , x , D:\\WORK", true, "A.EXE ", " D:\\WORK"},
+      {"doubled commas shift the fields", "", "A.EXE,,x,,D:\\WORK,more", true, "A.EXE", "D:\\WORK"},
+      {"no working-directory field", "", "A.EXE,x", true, "A.EXE", std::nullopt},
+      {"file field only", "", "A.EXE", true, "A.EXE", std::nullopt},
+      {"no program entry", "", std::nullopt, false, "", std::nullopt},
+      {"commas only", "", ",,,", false, "", std::nullopt},
+      {"expanded line would not fit", kLong, "[CWD]\\A.EXE,x,[CWD]", false, "", std::nullopt},
+      {"expanded line of exactly 255 characters", std::string(122, 'e'), "[CWD]\\X,x,[CWD]", true,
+       "D:\\" + std::string(122, 'e') + "\\X", "D:\\" + std::string(122, 'e')},
+      {"256 characters do not fit", std::string(122, 'e'), "[CWD]\\XY,x,[CWD]", false, "", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string ini = "[Application]\r\nW98=ExecTool,ShowMsg\r\n[Message]\r\nShowMsg=After\r\n";
+    if (c.programLine) ini += "[ExecTool]\r\nprogram=" + *c.programLine + "\r\n";
+    SimDisk disk("");
+    disk.folder.Write(c.folder.empty() ? "QUELM.INI" : c.folder + "/QUELM.INI", ini);
+    if (!c.folder.empty()) disk.machine.SetCommandTail("\\" + c.folder);
+    disk.Run();
+    const auto opened = disk.machine.EventsOf<sim::ShellEvent>();
+    ASSERT_EQ(c.opened ? 1u : 0u, opened.size());
+    EXPECT_EQ(std::vector<std::string>{"ShowMsg"}, disk.MessageKeys()) << "the script goes on in every case";
+    if (!c.opened) continue;
+    EXPECT_EQ(c.file, opened[0].file);
+    EXPECT_EQ(c.directory, opened[0].directory);
+  }
+}
+
+}  // namespace
+}  // namespace quelm

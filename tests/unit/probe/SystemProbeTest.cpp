@@ -1,0 +1,199 @@
+// Base directory, Windows version classification, USB supplement check and message escapes.
+#include "probe/SystemProbe.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "platform/sim/SimMachine.h"
+
+namespace quelm {
+namespace {
+
+TEST(BaseDirectory, CurrentDirectoryLessOneBackslashThenTheTail) {
+  struct Case {
+    const char* name;
+    std::string currentDirectory;
+    std::string commandLine;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"root of a drive", "A:\\", "QUELM.EXE", "A:"},
+      {"subdirectory tail", "C:\\DISK", "QUELM.EXE \\W95", "C:\\DISK\\W95"},
+      {"tail keeps its own backslash", "C:\\", "QUELM.EXE \\W95\\", "C:\\W95\\"},
+      {"blank at the end of the tail stays", "D:\\", "QUELM.EXE \\W95 ", "D:\\W95 "},
+      {"quoted program name with blanks", "D:\\", "\"D:\\My Disk\\QUELM.EXE\"   \\W95", "D:\\W95"},
+      {"quoted name without its closing quote", "D:\\", "\"D:\\QUELM.EXE \\W95", "D:"},
+      {"tab and control characters after the name", "D:\\", "QUELM.EXE\t\x01 \\W95", "D:\\W95"},
+      {"only one trailing backslash removed", "D:\\\\", "QUELM.EXE", "D:\\"},
+      {"tail without separator", "D:\\DISK", "QUELM.EXE W95", "D:\\DISKW95"},
+      {"longest directory that fits", "C:\\" + std::string(252, 'x'), "QUELM.EXE", "C:\\" + std::string(252, 'x')},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::SimMachine machine;
+    machine.currentDirectory = c.currentDirectory;
+    machine.commandLine = c.commandLine;
+    SystemProbe probe(machine);
+    char buffer[256];
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(1, probe.GetBaseDirectory(buffer, sizeof buffer));
+    EXPECT_EQ(c.expected, std::string(buffer));
+  }
+}
+
+TEST(BaseDirectory, WhatCannotBeReadOrDoesNotFitIsNeverCut) {
+  struct Case {
+    const char* name;
+    bool readable;
+    std::string currentDirectory;
+    std::string commandLine;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"unreadable directory leaves the buffer as it was", false, "D:\\", "QUELM.EXE", "junk"},
+      {"directory one too long", true, "C:\\" + std::string(253, 'x'), "QUELM.EXE", ""},
+      {"directory far too long", true, "C:\\" + std::string(400, 'x'), "QUELM.EXE", ""},
+      {"tail that does not fit", true, "C:\\" + std::string(240, 'x'), "QUELM.EXE \\" + std::string(20, 'y'), ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::SimMachine machine;
+    machine.currentDirectoryReadable = c.readable;
+    machine.currentDirectory = c.currentDirectory;
+    machine.commandLine = c.commandLine;
+    SystemProbe probe(machine);
+    char buffer[256] = "junk";
+    EXPECT_EQ(0, probe.GetBaseDirectory(buffer, sizeof buffer));
+    EXPECT_EQ(c.expected, std::string(buffer));
+  }
+}
+
+TEST(ClassifyOs, TestsRunInOrderWithTheirTieBreaks) {
+  struct Case {
+    uint32_t platformId;
+    uint32_t major;
+    uint32_t minor;
+    const char* service;
+    OsKind expected;
+  };
+  const Case cases[] = {
+      {1, 4, 0, "", OsKind::W95A},
+      {1, 4, 0, " A", OsKind::WIN95},   // a service text that is neither B nor C
+      {1, 4, 0, " B", OsKind::W95B},
+      {1, 4, 0, "xb", OsKind::W95B},    // only the second character counts, in either case
+      {1, 4, 0, " c", OsKind::W95C},
+      {1, 4, 0, "B", OsKind::WIN95},    // no second character
+      {1, 4, 10, " A ", OsKind::W98},   // Windows 98 SE: the service text is not looked at
+      {1, 4, 10, "", OsKind::W98},
+      {1, 4, 90, " ", OsKind::WIN95},   // Windows Me
+      {1, 3, 0, "", OsKind::WIN95},
+      {2, 3, 51, "Service Pack 5", OsKind::NT35X},
+      {2, 3, 50, "", OsKind::NT35X},
+      {2, 3, 0xFFFFFFFF, "", OsKind::NT35X},  // minor compared unsigned
+      {2, 3, 1, "", OsKind::NT31},
+      {2, 3, 10, "", OsKind::WINNT},    // minor 10 is not minor 1
+      {2, 4, 0, "Service Pack 6", OsKind::NT40},
+      {2, 4, 10, "", OsKind::WINNT},
+      {2, 5, 0, "", OsKind::WINNT},
+      {2, 10, 0, "", OsKind::WINNT},
+      {0, 3, 11, "", OsKind::OTHER},    // Win32s
+      {3, 4, 0, "", OsKind::OTHER},     // Windows CE
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.platformId) + "." + std::to_string(c.major) + "." + std::to_string(c.minor) +
+                 " \"" + c.service + "\"");
+    sim::SimMachine machine;
+    machine.version = VersionRecord();
+    machine.version.platformId = c.platformId;
+    machine.version.majorVersion = c.major;
+    machine.version.minorVersion = c.minor;
+    std::strcpy(machine.version.serviceText, c.service);
+    SystemProbe probe(machine);
+    EXPECT_EQ(static_cast<int>(c.expected), static_cast<int>(probe.ClassifyOs()));
+  }
+}
+
+TEST(ClassifyOs, EveryNamedMachineClassifiesAsItsName) {
+  for (const char* name : {"W95A", "W95B", "W95C", "W98", "WIN95", "WINNT", "NT31", "NT35X", "NT40", "OTHER"}) {
+    SCOPED_TRACE(name);
+    sim::SimMachine machine;
+    machine.version = *sim::VersionForOsName(name);
+    SystemProbe probe(machine);
+    const std::string expected = std::string(name) == "OTHER" ? "" : name;
+    EXPECT_EQ(expected, OsNameOf(probe.ClassifyOs()));
+  }
+}
+
+TEST(UsbSupplement, DisplayNameMustBeginWithUpperCaseUsbAndFit) {
+  const char* kKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OSR21";
+  struct Case {
+    const char* name;
+    void (*setUp)(sim::Registry&, const char*);
+    int32_t expected;
+  };
+  const Case cases[] = {
+      {"no key", [](sim::Registry&, const char*) {}, 0},
+      {"supplement installed",
+       [](sim::Registry& r, const char* k) { r.SetString(k, "DisplayName", "USB Supplement to OSR2"); }, 1},
+      {"lower-case usb", [](sim::Registry& r, const char* k) { r.SetString(k, "DisplayName", "usb supplement"); }, 0},
+      {"no DisplayName value", [](sim::Registry& r, const char* k) { r.SetString(k, "Other", "USB"); }, 0},
+      {"shorter than the prefix", [](sim::Registry& r, const char* k) { r.SetString(k, "DisplayName", "US"); }, 0},
+      {"255 characters fit",
+       [](sim::Registry& r, const char* k) { r.SetString(k, "DisplayName", "USB" + std::string(252, 'x')); }, 1},
+      {"256 characters do not fit",
+       [](sim::Registry& r, const char* k) { r.SetString(k, "DisplayName", "USB" + std::string(253, 'x')); }, 0},
+      {"type is not consulted",
+       [](sim::Registry& r, const char* k) {
+         r.Create(k).SetValue({"DisplayName", sim::kRegDword, {'U', 'S', 'B', 0}});
+       },
+       1},
+      {"key refuses to open",
+       [](sim::Registry& r, const char* k) {
+         r.SetString(k, "DisplayName", "USB Supplement to OSR2");
+         r.Find(k)->accessDenied = true;
+       },
+       0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::SimMachine machine;
+    c.setUp(machine.registry, kKey);
+    SystemProbe probe(machine);
+    EXPECT_EQ(c.expected, probe.IsUsbSupplementInstalled());
+    EXPECT_EQ(0u, machine.OpenHandles()) << "registry key left open";
+  }
+}
+
+TEST(ExpandEscapes, OnlyBackslashNAndBackslashTWithCase) {
+  struct Case {
+    const char* text;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"Line one\\nLine two", "Line one\r\nLine two"},
+      {"A\\tB", "A\tB"},
+      {"C:\\new", "C:\r\new"},
+      {"\\\\n", "\\\r\n"},
+      {"\\N and \\T stay", "\\N and \\T stay"},
+      {"\\x and a final \\", "\\x and a final \\"},
+      {"\\n\\t\\n", "\r\n\t\r\n"},
+      {"\\\\t", "\\\t"},
+      {"", ""},
+  };
+  sim::SimMachine machine;
+  SystemProbe probe(machine);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    Text<kMessageCapacity> text{TextView(c.text)};
+    probe.ExpandEscapes(text);
+    EXPECT_STREQ(c.expected, text.CStr());
+  }
+  Text<kMessageCapacity> full{TextView(std::string(509, 'x').append("\\n").c_str())};
+  probe.ExpandEscapes(full);
+  EXPECT_EQ(std::string(509, 'x') + "\r\n", full.CStr()) << "a full buffer expands without losing characters";
+}
+
+}  // namespace
+}  // namespace quelm

@@ -1,0 +1,74 @@
+// quelm-sim's option values: version records, PCI devices, and text for terminals and JSON.
+#include "SimCommandLine.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "probe/SystemProbe.h"
+
+namespace quelm::tool {
+namespace {
+
+TEST(ParseVersion, RawRecordsClassifyAsTheSystemsTheyName) {
+  struct Case {
+    const char* text;
+    const char* osName;
+  };
+  const Case cases[] = {
+      {"1.4.0", "W95A"},   {"1.4.0: B", "W95B"},     {"1.4.0:xc", "W95C"}, {"1.4.0: A", "WIN95"},
+      {"1.4.10", "W98"},   {"1.4.90:", "WIN95"},     {"2.3.51", "NT35X"},  {"2.3.10", "WINNT"},
+      {"2.4.0", "NT40"},   {"2.10.0:Service Pack 1", "WINNT"}, {"0.3.11", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    sim::SimMachine machine;
+    machine.version = ParseVersion(c.text);
+    SystemProbe probe(machine);
+    EXPECT_STREQ(c.osName, OsNameOf(probe.ClassifyOs()));
+  }
+  for (const char* bad : {"", "1.4", "1.4.x", "a.b.c", "1..0", "-1.4.0", "1.4.0.5", "99999999999.0.0"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_THROW(ParseVersion(bad), UsageError);
+  }
+  EXPECT_THROW(ParseVersion("1.4.0:" + std::string(128, 's')), UsageError);
+}
+
+TEST(AddPciDevice, HexadecimalAddressAndIdsWithinTheirRanges) {
+  sim::SimMachine machine;
+  AddPciDevice("01:00.0=1A2B:3C4D", machine);
+  AddPciDevice("ff:1f.7=ffff:0001", machine);
+  uint32_t identification = 0;
+  EXPECT_TRUE(machine.ReadPciIdentification(1, 0, 0, identification));
+  EXPECT_EQ(0x3C4D1A2Bu, identification);
+  EXPECT_TRUE(machine.ReadPciIdentification(255, 31, 7, identification));
+  EXPECT_EQ(0x0001FFFFu, identification);
+  for (const char* bad : {"01:00.0", "01:00=1A2B:3C4D", "100:00.0=1A2B:3C4D", "00:20.0=1A2B:3C4D",
+                          "00:00.8=1A2B:3C4D", "00:00.0=12345:0001", "00:00.0=1A2B", "0g:00.0=1A2B:3C4D",
+                          "00:00.0=1A2B:", "00.00:0=1A2B:3C4D"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_THROW(AddPciDevice(bad, machine), UsageError);
+  }
+}
+
+TEST(Windows1252ToUtf8, WesternCodePageBecomesUtf8) {
+  EXPECT_EQ("plain", Windows1252ToUtf8("plain"));
+  EXPECT_EQ("Ger\xC3\xA4t", Windows1252ToUtf8("Ger\xE4t"));
+  EXPECT_EQ("\xE2\x82\xAC 5", Windows1252ToUtf8("\x80 5"));
+  EXPECT_EQ("\xE2\x80\x9Cq\xE2\x80\x9D", Windows1252ToUtf8("\x93q\x94"));
+  EXPECT_EQ("\xC2\x81", Windows1252ToUtf8("\x81"));  // undefined in the code page: kept as its own code
+  EXPECT_EQ("\xC3\xBF", Windows1252ToUtf8("\xFF"));
+}
+
+TEST(RenderJson, EveryTextIsValidJsonWhateverTheBytes) {
+  std::vector<sim::Event> events = {sim::MessageEvent{"Key\x9F", 0x30, "Caf\xE9\r\n\t\x01", kAnswerOk},
+                                    sim::ShellEvent{"A.EXE", std::nullopt}, sim::ExitEvent{-1}};
+  EXPECT_EQ(
+      "{\"event\":\"message\",\"key\":\"Key\xC5\xB8\",\"style\":48,\"text\":\"Caf\xC3\xA9\\r\\n\\t\\u0001\","
+      "\"answer\":\"OK\"}\n{\"event\":\"shell\",\"file\":\"A.EXE\",\"directory\":null}\n"
+      "{\"event\":\"exit\",\"exitCode\":-1}\n",
+      RenderJson(events));
+}
+
+}  // namespace
+}  // namespace quelm::tool

@@ -1,0 +1,187 @@
+// Reads one value out of profile-file text the way the Windows (Wine) profile reader does.
+#include "platform/sim/SimProfile.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quelm::sim {
+namespace {
+
+// The reader's notion of a blank: tab to carriage return, space, and ^Z, the end-of-file mark that
+// DOS editors left in files.
+bool IsBlank(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return (byte >= 0x09 && byte <= 0x0d) || byte == 0x1a || byte == 0x20;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// Once loaded, names and values are zero-terminated strings, so a NUL byte in the file cuts them.
+std::string_view UpToNul(std::string_view text) {
+  return text.substr(0, text.find('\0'));
+}
+
+char FoldCase(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// Only A to Z are folded: Wine compares profile names with an ASCII-only case fold, so "É" and "é"
+// are different names there (Windows folds them; we follow Wine).
+bool SameName(std::string_view left, std::string_view right) {
+  return left.size() == right.size() &&
+         std::equal(left.begin(), left.end(), right.begin(), [](char a, char b) {
+           return FoldCase(a) == FoldCase(b);
+         });
+}
+
+// Code points up to 0xFF stand for themselves in the 8-bit text and anything else becomes '?' (two
+// for a character outside the 16-bit range, one per UTF-16 unit). Wine goes through the ANSI code page
+// instead, so there "€" becomes 0x80 in code page 1252 and "ő" its best fit "o"; installation-disk
+// profiles are 8-bit text, which is passed on untouched.
+void AppendCodePoint(std::string& out, uint32_t codePoint) {
+  if (codePoint <= 0xFF) {
+    out.push_back(static_cast<char>(codePoint));
+  } else {
+    out.append(codePoint > 0xFFFF ? 2 : 1, '?');
+  }
+}
+
+std::string FromUtf16(std::string_view bytes, bool bigEndian) {
+  std::string out;
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const auto first = static_cast<unsigned char>(bytes[i]);
+    const auto second = static_cast<unsigned char>(bytes[i + 1]);
+    AppendCodePoint(out, bigEndian ? (first << 8 | second) : (second << 8 | first));
+  }
+  return out;
+}
+
+// Invalid sequences give U+FFFD per offending byte, as the Windows converter does.
+std::string FromUtf8(std::string_view bytes) {
+  std::string out;
+  size_t i = 0;
+  while (i < bytes.size()) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    size_t length = 0;
+    uint32_t codePoint = 0;
+    if (lead < 0x80) {
+      length = 1;
+      codePoint = lead;
+    } else if ((lead & 0xE0) == 0xC0) {
+      length = 2;
+      codePoint = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+      length = 3;
+      codePoint = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+      length = 4;
+      codePoint = lead & 0x07;
+    }
+    bool valid = length != 0 && i + length <= bytes.size();
+    for (size_t k = 1; valid && k < length; ++k) {
+      const auto next = static_cast<unsigned char>(bytes[i + k]);
+      valid = (next & 0xC0) == 0x80;
+      codePoint = codePoint << 6 | (next & 0x3F);
+    }
+    AppendCodePoint(out, valid ? codePoint : 0xFFFD);
+    i += valid ? length : 1;
+  }
+  return out;
+}
+
+// Files with a byte-order mark are decoded as the Windows loader does and brought back to 8-bit text;
+// everything else is already 8-bit text in the system code page and is read byte for byte.
+std::optional<std::string> DecodeMarkedText(std::string_view contents) {
+  if (contents.substr(0, 3) == "\xEF\xBB\xBF") return FromUtf8(contents.substr(3));
+  if (contents.substr(0, 2) == "\xFF\xFE") return FromUtf16(contents.substr(2), false);
+  if (contents.substr(0, 2) == "\xFE\xFF") return FromUtf16(contents.substr(2), true);
+  return std::nullopt;
+}
+
+// The value stored for (section, key), or nothing when the file, section or key is missing or the
+// key's line has no "=".
+std::optional<std::string_view> FindValue(std::string_view text, std::string_view section,
+                                          std::string_view key) {
+  // Lines before the first header form a section with the empty name, which is always the first
+  // section, so asking for "" (or for blanks) finds them and never a later "[]" section.
+  bool inWantedSection = section.empty();
+  size_t position = 0;
+  while (position < text.size()) {
+    // A line ends at any run of CR and LF characters, so CR alone and blank lines run together.
+    const size_t lineEnd = std::min(text.find_first_of("\r\n", position), text.size());
+    std::string_view line = TrimBlanks(text.substr(position, lineEnd - position));
+    position = std::min(text.find_first_not_of("\r\n", lineEnd), text.size());
+    if (line.empty()) continue;
+
+    // A section header runs to the last "]" on the line; text after it is ignored. "[name" without a
+    // "]" is no header at all: it falls through and is read as a key line of the current section.
+    const size_t closing = line.front() == '[' ? line.rfind(']') : std::string_view::npos;
+    if (closing != std::string_view::npos) {
+      // Only the first section of a name counts: leaving it without a match ends the search.
+      if (inWantedSection) return std::nullopt;
+      inWantedSection = SameName(UpToNul(TrimBlanks(line.substr(1, closing - 1))), section);
+      continue;
+    }
+    if (!inWantedSection) continue;
+
+    // Comment lines are not special when a key is asked for by name: ";x=1" is key ";x". A line
+    // without "=" is a key without a value, and as the first key of its name it hides any later one.
+    const size_t equals = line.find('=');
+    std::string_view name = line.substr(0, equals);
+    while (!name.empty() && IsBlank(name.back())) name.remove_suffix(1);
+    if (!SameName(UpToNul(name), key)) continue;
+    if (equals == std::string_view::npos) return std::nullopt;
+    std::string_view value = line.substr(equals + 1);
+    while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
+    return UpToNul(value);
+  }
+  return std::nullopt;
+}
+
+// Copies a value the way Wine's PROFILE_CopyEntry does. A value enclosed in one pair of matching
+// quotes loses them, but the closing quote is dropped by removing the last copied character whenever
+// the buffer holds at most the value plus its closing quote, so a buffer that exactly fits the
+// unquoted value loses its last character too: "abc" read into 4 characters gives "ab".
+uint32_t CopyEntry(std::string_view value, char* buffer, uint32_t size) {
+  bool quoted = false;
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+    quoted = true;
+    value.remove_prefix(1);
+  }
+  size_t copied = std::min<size_t>(value.size(), size - 1);
+  if (quoted && size >= value.size() && copied > 0) --copied;
+  std::copy_n(value.data(), copied, buffer);
+  buffer[copied] = '\0';
+  return static_cast<uint32_t>(copied);
+}
+
+}  // namespace
+
+uint32_t ReadProfileString(const std::string_view* contents, const char* section, const char* key,
+                           const char* defaultValue, char* buffer, uint32_t size) {
+  if (buffer == nullptr || size == 0) return 0;
+
+  // Trailing spaces (spaces only, not tabs) of the default are removed, but never its first
+  // character: a default of blanks reads as one space. The default then goes through the same quote
+  // removal as a value from the file.
+  std::string_view fallback = defaultValue != nullptr ? defaultValue : "";
+  while (fallback.size() > 1 && fallback.back() == ' ') fallback.remove_suffix(1);
+
+  if (contents != nullptr && section != nullptr && key != nullptr) {
+    const std::optional<std::string> decoded = DecodeMarkedText(*contents);
+    const std::string_view text = decoded ? std::string_view(*decoded) : *contents;
+    // Section and key names asked for lose their surrounding blanks like the names in the file.
+    if (const auto value = FindValue(text, TrimBlanks(section), TrimBlanks(key))) {
+      return CopyEntry(*value, buffer, size);
+    }
+  }
+  return CopyEntry(fallback, buffer, size);
+}
+
+}  // namespace quelm::sim

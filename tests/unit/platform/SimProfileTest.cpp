@@ -1,0 +1,182 @@
+// The simulated profile reader against the behaviour of Wine's GetPrivateProfileStringA.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/sim/SimProfile.h"
+
+namespace quelm::sim {
+namespace {
+
+using namespace std::string_literals;
+
+constexpr char kJunk = '#';
+
+struct ReadResult {
+  uint32_t length = 0;
+  std::string text;         // up to the terminator
+  bool terminated = false;  // a zero at text.size(), which equals the returned length
+  bool junkIntact = false;  // nothing written at or past `size`
+};
+
+ReadResult Read(const std::optional<std::string>& file, const char* section, const char* key,
+                const char* defaultValue, uint32_t size) {
+  std::vector<char> buffer(size + 8, kJunk);
+  const std::string_view view = file ? std::string_view(*file) : std::string_view();
+  ReadResult result;
+  result.length = ReadProfileString(file ? &view : nullptr, section, key, defaultValue, buffer.data(), size);
+  const auto zero = std::find(buffer.begin(), buffer.begin() + size, '\0');
+  result.text.assign(buffer.begin(), zero);
+  result.terminated = zero != buffer.begin() + size && result.text.size() == result.length;
+  result.junkIntact = std::all_of(buffer.begin() + size, buffer.end(), [](char c) {
+    return c == kJunk;
+  });
+  return result;
+}
+
+struct LookupCase {
+  const char* name;
+  std::optional<std::string> file;
+  const char* section;
+  const char* key;
+  const char* defaultValue;
+  const char* expected;
+};
+
+const std::string kSample =
+    "top=before any section\r\n"
+    "[Sec]\r\n"
+    "  spaced  =  inner  blanks  \r\n"
+    "tabbed\t=\tvalue\t\r\n"
+    "dq=\"quoted\"\r\n"
+    "sq='single'\r\n"
+    "inner=\"a\" and \"b\"\r\n"
+    "mismatch=\"x'\r\n"
+    "lone=\"\r\n"
+    "pair=\"\"\r\n"
+    "padded=\"  kept  \"\r\n"
+    "empty=\r\n"
+    "noequals\r\n"
+    ";comment=seen as a key\r\n"
+    "=empty key\r\n"
+    "dup=first\r\n"
+    "dup=second\r\n"
+    "bare\r\n"
+    "bare=hidden by the line above\r\n"
+    "a b = c d\r\n"
+    "[Sec\r\n"
+    "afterunclosed=still in Sec\r\n"
+    "[ Other ] trailing text\r\n"
+    "k=other\r\n"
+    "[x]y]\r\n"
+    "k=last bracket\r\n"
+    "[sec]\r\n"
+    "late=second section of the same name\r\n"
+    "[]\r\n"
+    "top=never reached\r\n";
+
+TEST(ReadProfileString, FindsValuesAsWineDoes) {
+  const LookupCase cases[] = {
+      {"plain", kSample, "Sec", "dq", "d", "quoted"},
+      {"section and key without regard to case", kSample, "sEC", "DQ", "d", "quoted"},
+      {"names asked for lose their blanks", kSample, " Sec\t", " dq ", "d", "quoted"},
+      {"blanks around key and value removed", kSample, "Sec", "spaced", "d", "inner  blanks"},
+      {"tabs are blanks", kSample, "Sec", "tabbed", "d", "value"},
+      {"single quotes removed", kSample, "Sec", "sq", "d", "single"},
+      {"only the enclosing pair removed", kSample, "Sec", "inner", "d", "a\" and \"b"},
+      {"quotes that do not match stay", kSample, "Sec", "mismatch", "d", "\"x'"},
+      {"a lone quote stays", kSample, "Sec", "lone", "d", "\""},
+      {"two quotes give empty", kSample, "Sec", "pair", "d", ""},
+      {"blanks inside quotes stay", kSample, "Sec", "padded", "d", "  kept  "},
+      {"empty value is not the default", kSample, "Sec", "empty", "d", ""},
+      {"line without = gives the default", kSample, "Sec", "noequals", "d", "d"},
+      {"comment line is a key by name", kSample, "Sec", ";comment", "d", "seen as a key"},
+      {"= with empty key", kSample, "Sec", "", "d", "empty key"},
+      {"first key of a name wins", kSample, "Sec", "DUP", "d", "first"},
+      {"key without = hides a later one", kSample, "Sec", "bare", "d", "d"},
+      {"blanks inside names", kSample, "Sec", "a b", "d", "c d"},
+      {"[ without ] is a key line", kSample, "Sec", "[Sec", "d", "d"},
+      {"lines after [ without ] stay in the section", kSample, "Sec", "afterunclosed", "d", "still in Sec"},
+      {"blanks around section name, text after ]", kSample, "other", "k", "d", "other"},
+      {"section name runs to the last ]", kSample, "x]y", "k", "d", "last bracket"},
+      {"only the first section of a name", kSample, "Sec", "late", "d", "d"},
+      {"lines before the first section", kSample, "", "top", "d", "before any section"},
+      {"blank section name means the same", kSample, "  ", "top", "d", "before any section"},
+      {"missing key", kSample, "Sec", "absent", "fallback", "fallback"},
+      {"missing section", kSample, "Absent", "dq", "fallback", "fallback"},
+      {"missing file", std::nullopt, "Sec", "dq", "fallback", "fallback"},
+      {"empty file", "", "", "top", "fallback", "fallback"},
+      {"CR alone ends a line", "[S]\rk=cr\r\rj=x", "S", "k", "d", "cr"},
+      {"LF alone ends a line", "[S]\nk=lf\n", "S", "k", "d", "lf"},
+      {"no line end at the end of the file", "[S]\r\nk=last", "S", "k", "d", "last"},
+      {"^Z, vertical tab and form feed are blanks", "\x1a[S]\x1a\r\nk=\x0bv\x1a\x0c\r\n", "S", "k", "d", "v"},
+      {"NUL cuts a value", "[S]\r\nk=a\0b\r\n"s, "S", "k", "d", "a"},
+      {"NUL cuts a key name", "[S]\r\nk\0junk=v\r\n"s, "S", "k", "d", "v"},
+      {"8-bit text passes unchanged", "[S\xE9]\r\nk=\x80\xFF\r\n", "S\xE9", "k", "d", "\x80\xFF"},
+      // Wine folds only A to Z; Windows would match these.
+      {"accented letters are not folded", "[S\xE9]\r\nk=v\r\n", "S\xC9", "k", "d", "d"},
+      // Characters beyond 8 bits become '?' (Wine would turn some into their code page 1252 byte or best
+      // fit, "€" into 0x80; this one has neither).
+      {"UTF-8 with mark", "\xEF\xBB\xBF[S]\r\nk=\xC3\xA9\xE4\xB8\xAD\r\n", "S", "k", "d", "\xE9?"},
+      {"UTF-16LE with mark", "\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0\xE9\0\x2D\x4E"s, "S", "k", "d", "\xE9?"},
+      {"default loses trailing spaces", kSample, "Sec", "absent", "two words  ", "two words"},
+      {"default keeps a trailing tab", kSample, "Sec", "absent", "tab\t", "tab\t"},
+      {"default of blanks reads as one", kSample, "Sec", "absent", "   ", " "},
+      {"default loses enclosing quotes", kSample, "Sec", "absent", "\"quoted\"  ", "quoted"},
+  };
+  for (const LookupCase& test : cases) {
+    SCOPED_TRACE(test.name);
+    const ReadResult result = Read(test.file, test.section, test.key, test.defaultValue, 256);
+    EXPECT_EQ(result.text, test.expected);
+    EXPECT_TRUE(result.terminated) << "length " << result.length << " for \"" << result.text << '"';
+  }
+}
+
+struct SizeCase {
+  const char* name;
+  const char* key;  // in kSizes; "absent" reads the default
+  uint32_t size;
+  const char* expected;
+};
+
+const std::string kSizes = "[S]\r\nplain=value\r\nquoted=\"abc\"\r\none=a\r\n";
+
+TEST(ReadProfileString, CutsToTheBuffer) {
+  const SizeCase cases[] = {
+      {"roomy", "plain", 64, "value"},
+      {"exactly fitting", "plain", 6, "value"},
+      {"one too small", "plain", 5, "valu"},
+      {"size 1 holds only the terminator", "plain", 1, ""},
+      {"default roomy", "absent", 64, "fallback"},
+      {"default exactly fitting", "absent", 9, "fallback"},
+      {"default one too small", "absent", 8, "fallbac"},
+      {"quoted roomy", "quoted", 64, "abc"},
+      // The closing quote is removed by dropping the last copied character, so a buffer that just
+      // fits the unquoted value loses a real character.
+      {"quoted exactly fitting loses one more", "quoted", 4, "ab"},
+      {"quoted one too small", "quoted", 3, "ab"},
+      {"quoted size 2", "quoted", 2, "a"},
+      {"single character at size 1", "one", 1, ""},
+  };
+  for (const SizeCase& test : cases) {
+    SCOPED_TRACE(test.name);
+    const ReadResult result = Read(kSizes, "S", test.key, "fallback", test.size);
+    EXPECT_EQ(result.text, test.expected);
+    EXPECT_EQ(result.length, std::strlen(test.expected));
+    EXPECT_TRUE(result.terminated);
+    EXPECT_TRUE(result.junkIntact);
+  }
+}
+
+TEST(ReadProfileString, SizeZeroWritesNothing) {
+  const ReadResult result = Read(kSizes, "S", "plain", "fallback", 0);
+  EXPECT_EQ(result.length, 0u);
+  EXPECT_TRUE(result.junkIntact);
+}
+
+}  // namespace
+}  // namespace quelm::sim

@@ -130,7 +130,7 @@ std::optional<std::string_view> FindValue(std::string_view text, std::string_vie
     }
     if (!inWantedSection) continue;
 
-    // Comment lines are not special when a key is asked for by name: ";x=1" is key ";x". A line
+    // Comment lines get no treatment of their own when a key is asked for: ";x=1" is key ";x". A line
     // without "=" is a key without a value, and as the first key of its name it hides any later one.
     const size_t equals = line.find('=');
     std::string_view name = line.substr(0, equals);

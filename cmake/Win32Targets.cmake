@@ -57,3 +57,6 @@ target_compile_definitions(vadrun PRIVATE ${QUELM_WIN32_DEFINITIONS})
 target_compile_options(vadrun PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${QUELM_WIN32_COMPILE_FLAGS}>)
 target_link_options(vadrun PRIVATE ${QUELM_WIN32_LINK_FLAGS} -Wl,-e,_VadRunEntry)
 target_link_libraries(vadrun PRIVATE quelm_win32_runtime kernel32 user32 gdi32)
+
+# Programs the end-to-end tests run under Wine next to QUELM.EXE.
+include(${PROJECT_SOURCE_DIR}/tests/e2e/wine/Win32TestPrograms.cmake OPTIONAL)

@@ -8,12 +8,14 @@
 #include "app/AppFrame.h"
 #include "app/LauncherApp.h"
 #include "platform/sim/SimProfile.h"
+#include "probe/PciScan.h"
 
 namespace quelm::sim {
 
 namespace {
 
 constexpr uint32_t kErrorFileNotFound = 2;
+constexpr size_t kPciSlotCount = size_t{kPciBusCount} * kPciDeviceCount * kPciFunctionCount;
 constexpr uint32_t kShellThreadId = 0x10;
 constexpr uint32_t kNormalWindowStyle = kVisibleStyle | 0x00C00000;  // visible, with a caption
 // Where Windows parks a minimised window.
@@ -61,7 +63,9 @@ std::optional<VersionRecord> VersionForOsName(const std::string& name) {
 }
 
 SimMachine::SimMachine()
-    : version(*VersionForOsName("W98")), pciIdentification_(256 * 32 * 8), pciPresent_(256 * 32 * 8) {
+    : version(*VersionForOsName("W98")),
+      pciIdentification_(kPciSlotCount),
+      pciPresent_(kPciSlotCount) {
   // Something else is always on the desktop: the shell's tray and a hidden helper window.
   foreignWindows_.push_back({0x100, kShellThreadId, {0, 452, 640, 480}, kNormalWindowStyle});
   foreignWindows_.push_back({0x104, kShellThreadId, {0, 0, 0, 0}, 0});

@@ -5,6 +5,14 @@ find_package(nlohmann_json 3 REQUIRED)
 
 set(QUELM_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion)
 
+option(QUELM_SANITIZE "Build the host targets with the address and undefined-behaviour sanitizers" OFF)
+if(QUELM_SANITIZE)
+  # The core has no RTTI, which the virtual-pointer check needs.
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize=vptr -fno-sanitize-recover=all
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 add_library(quelm_core STATIC ${QUELM_CORE_SOURCES})
 target_include_directories(quelm_core PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_compile_options(quelm_core PRIVATE ${QUELM_CORE_FLAGS} ${QUELM_WARNINGS})

@@ -138,10 +138,9 @@ bool Win32Platform::ReadPciIdentification(uint32_t bus, uint32_t device, uint32_
 }
 
 void Win32Platform::ChoosePciSource() {
-  OSVERSIONINFOA version;
-  ZeroMemory(&version, sizeof(version));
-  version.dwOSVersionInfoSize = sizeof(version);
-  const bool windows9x = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+  VersionRecord version;
+  ReadVersion(version);
+  const bool windows9x = version.platformId == VER_PLATFORM_WIN32_WINDOWS;
   // Only Windows 9x hands the ports to applications; asking NT would only raise exceptions.
   if (windows9x && mechanism1_.IsPresent()) {
     pciSource_ = PciSource::kPorts;

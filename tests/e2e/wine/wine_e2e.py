@@ -79,7 +79,7 @@ def build_disk(case, case_dir, win32_dir):
 
 
 def check_build(win32_dir):
-    needed = ["QUELM.EXE", "vadrun.exe", "e2e-driver.exe", "exec-recorder.exe"]
+    needed = ["QUELM.EXE", "vadrun.exe", "e2e-driver.exe", "exec-recorder.exe", "platform-probe.exe"]
     missing = [name for name in needed if not (win32_dir / name).is_file()]
     if missing:
         raise CaseFailure(f"missing from {win32_dir}: {', '.join(missing)} "
@@ -99,7 +99,7 @@ def read_version_record(session, win32_dir, version):
     return record
 
 
-def run_under_wine(case, version, session, case_dir, win32_dir, disk, registry_file):
+def run_under_wine(case, session, case_dir, win32_dir, disk, registry_file):
     session.load_registry(case_dir.parent / "reset.reg", registry_file)
     session.map_drive("D", disk)
     logs = {name: case_dir / f"{name}.log" for name in ("driver", "installer", "shell")}
@@ -192,8 +192,7 @@ def predict_with_quelm_sim(case, version_record, quelm_sim, disk, registry_file)
         if kind == "start":
             os_name = event["osName"]
         elif kind == "message":
-            answer = "CANCEL" if event["answer"] in ("CANCEL", 2) else "OK"
-            run.messages.append((event["text"], BUTTONS_OF_STYLE[event["style"]], answer))
+            run.messages.append((event["text"], BUTTONS_OF_STYLE[event["style"]], event["answer"]))
         elif kind == "installer" and "exitCode" in event:
             # One that could not be started shows only through its message and the exit code.
             run.installers.append((event["commandLine"], event["clicked"], event["exitCode"]))
@@ -235,7 +234,7 @@ def run_case(case_id, work_dir, win32_dir, quelm_sim):
     if os_name != cases.EXPECTED_OS_NAME[version]:
         raise CaseFailure(f"Wine's {version} reports {version_record!r}, which the launcher takes for "
                           f"{os_name!r}, not {cases.EXPECTED_OS_NAME[version]!r} as this case expects")
-    observed, timings = run_under_wine(case, version, session, case_dir, win32_dir, disk, registry_file)
+    observed, timings = run_under_wine(case, session, case_dir, win32_dir, disk, registry_file)
     collect_shell_opens(observed, case_dir / "shell.log", len(predicted.shell_opens))
 
     print(f"{case_id}: {case.purpose}")

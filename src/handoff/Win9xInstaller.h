@@ -16,7 +16,7 @@ struct CardInfo;
 inline constexpr int32_t kInstallerButtonId = 1;
 // The pause between passes over the top-level windows: long enough to leave the processor to the
 // installer program on a single-core machine, short enough that nobody notices.
-inline constexpr uint32_t kWindowSearchPauseMs = 20;
+inline constexpr uint32_t kWindowSearchPauseMs = 50;
 inline constexpr uint32_t kButtonPollMs = 100;
 // Holds the longest line the four fields can make: no part of it is ever cut.
 inline constexpr unsigned kCommandLineCapacity = 1024;

@@ -186,7 +186,7 @@ TEST(Install, InstallerThatCannotStartEndsTheScriptWithItsError) {
 }
 
 TEST(Install, WindowSearchPausesBetweenPasses) {
-  // The installer program takes two seconds to show its window; each pass waits 20 ms.
+  // The installer program takes two seconds to show its window; the passes pause in between.
   SimDisk disk(Ini("Install,End"));
   disk.machine.installer.showAfterMs = 2000;
   disk.Run();

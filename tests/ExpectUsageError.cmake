@@ -1,5 +1,4 @@
 # Runs PROGRAM with ARGUMENTS and insists on exit status 2, one line on stderr and nothing on stdout.
-list(FILTER ARGUMENTS EXCLUDE REGEX "^$")
 execute_process(COMMAND ${PROGRAM} ${ARGUMENTS} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
 string(REGEX MATCHALL "\n" lines "${err}")
 list(LENGTH lines lineCount)

@@ -73,6 +73,20 @@ class Text {
   char chars_[N];
 };
 
+// Replaces the first `pattern` left in `text` by `replacement`, searching again from the start each
+// time, until none is left. Callers pick replacements that cannot form the pattern anew, or this
+// would never end.
+template <unsigned N>
+void ReplaceUntilGone(Text<N>& text, TextView pattern, TextView replacement) {
+  for (unsigned at = Find(text, pattern); at != kNotFound; at = Find(text, pattern)) {
+    Text<N> work;
+    work.Assign(text.View().Prefix(at));
+    work.Append(replacement);
+    work.Append(text.View().Suffix(at + pattern.length));
+    text = work;
+  }
+}
+
 // One argument of FormatInto: a text for "%s", an integer for "%d", "%u" and "%X".
 struct FormatArgument {
   enum class Kind : uint8_t { kText, kInteger };

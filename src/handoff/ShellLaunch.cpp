@@ -22,25 +22,14 @@ bool ReplaceWritten(Text<kMessageCapacity>& line, TextView macro, TextView value
   return whole;
 }
 
-// Removes `macro` until none is left, searching from the start each time; every pass shortens the
-// line, so this ends.
-void RemoveEvery(Text<kMessageCapacity>& line, TextView macro) {
-  for (unsigned at = Find(line, macro); at != kNotFound; at = Find(line, macro)) {
-    Text<kMessageCapacity> work;
-    work.Assign(line.View().Prefix(at));
-    work.Append(line.View().Suffix(at + macro.length));
-    line = work;
-  }
-}
-
 }  // namespace
 
 bool LauncherApp::ExpandMacros(Text<kNameCapacity>& line) const {
   Text<kMessageCapacity> work(line);
   if (!ReplaceWritten(work, "[CWD]", baseDir)) return false;
   // "[OS]" has no value of its own: nothing in the run fills it, so it is removed, including any
-  // that the base directory brought in.
-  RemoveEvery(work, "[OS]");
+  // that the base directory brought in. Every removal shortens the line, so this ends.
+  ReplaceUntilGone(work, "[OS]", "");
   return line.Assign(work);
 }
 

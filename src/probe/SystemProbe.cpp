@@ -9,18 +9,6 @@ constexpr uint32_t kWindows9xPlatform = 1;
 constexpr uint32_t kWindowsNtPlatform = 2;
 constexpr const char* kUsbSupplementKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OSR21";
 
-// Replaces every occurrence of `pattern` by `replacement`, always taking the first one left in the
-// text; the replacements are never longer than the patterns, so the text cannot grow.
-void ReplaceAll(Text<kMessageCapacity>& text, TextView pattern, TextView replacement) {
-  for (unsigned at = Find(text, pattern); at != kNotFound; at = Find(text, pattern)) {
-    Text<kMessageCapacity> work;
-    work.Assign(text.View().Prefix(at));
-    work.Append(replacement);
-    work.Append(text.View().Suffix(at + pattern.length));
-    text = work;
-  }
-}
-
 }  // namespace
 
 const char* OsNameOf(OsKind kind) {
@@ -104,8 +92,9 @@ int32_t SystemProbe::IsUsbSupplementInstalled() {
 }
 
 void SystemProbe::ExpandEscapes(Text<kMessageCapacity>& text) {
-  ReplaceAll(text, "\\n", "\r\n");
-  ReplaceAll(text, "\\t", "\t");
+  // Neither replacement can form a new escape with its neighbours, so both loops end.
+  ReplaceUntilGone(text, "\\n", "\r\n");
+  ReplaceUntilGone(text, "\\t", "\t");
 }
 
 int32_t SystemProbe::FindPciDevice(int32_t vendor, int32_t device, Text<kNameCapacity>& hardwareId,

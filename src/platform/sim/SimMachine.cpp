@@ -271,36 +271,33 @@ NativeHandle SimMachine::NextWindow(NativeHandle window) {
   return kNoHandle;  // the last window, or one that no longer exists
 }
 
-uint32_t SimMachine::ReadWindowThreadId(NativeHandle window) {
+std::optional<SimMachine::Window> SimMachine::FindWindow(NativeHandle window) const {
   for (const Window& candidate : WindowsInZOrder()) {
-    if (candidate.handle == window) return candidate.threadId;
+    if (candidate.handle == window) return candidate;
   }
-  return 0;
+  return std::nullopt;  // never was, or gone since
+}
+
+uint32_t SimMachine::ReadWindowThreadId(NativeHandle window) {
+  const auto found = FindWindow(window);
+  return found ? found->threadId : 0;
 }
 
 bool SimMachine::ReadWindowRect(NativeHandle window, ScreenRect& rect) {
-  for (const Window& candidate : WindowsInZOrder()) {
-    if (candidate.handle == window) {
-      rect = candidate.rect;
-      return true;
-    }
-  }
-  return false;
+  const auto found = FindWindow(window);
+  if (found) rect = found->rect;
+  return found.has_value();
 }
 
 uint32_t SimMachine::ReadWindowStyle(NativeHandle window) {
-  for (const Window& candidate : WindowsInZOrder()) {
-    if (candidate.handle == window) return candidate.style;
-  }
-  return 0;
+  const auto found = FindWindow(window);
+  return found ? found->style : 0;
 }
 
 NativeHandle SimMachine::FindChildControl(NativeHandle window, int32_t controlId) {
   if (controlId != kInstallerButtonId || !installer.hasButton) return kNoHandle;
-  for (const Window& candidate : WindowsInZOrder()) {
-    if (candidate.handle == window && candidate.threadId != kShellThreadId) return window + 1;
-  }
-  return kNoHandle;
+  const auto found = FindWindow(window);
+  return found && found->threadId != kShellThreadId ? window + 1 : kNoHandle;
 }
 
 void SimMachine::ClickButton(NativeHandle button) {

@@ -188,6 +188,7 @@ class SimMachine final : public Platform, public RunObserver {
 
   char CurrentDrive() const;
   std::vector<Window> WindowsInZOrder() const;
+  std::optional<Window> FindWindow(NativeHandle window) const;
   Process* FindProcess(NativeHandle handle);
   bool HasEnded(const Process& process) const { return process.endMs && clockMs_ >= *process.endMs; }
   InstallerEvent& EventOf(const Process& process) { return std::get<InstallerEvent>(events_[process.eventIndex]); }

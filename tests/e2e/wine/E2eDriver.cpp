@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "ProbeCases.h"
+
 namespace {
 
 constexpr int kTextControlId = 0xFFFF;  // the message box's text: a static control without an ID
@@ -45,16 +47,6 @@ void Log(const std::string& line) {
   std::fputs(line.c_str(), logFile);
   std::fputc('\n', logFile);
   std::fflush(logFile);
-}
-
-std::string Hex(const std::string& bytes) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char byte : bytes) {
-    out.push_back(kDigits[byte >> 4]);
-    out.push_back(kDigits[byte & 15]);
-  }
-  return out;
 }
 
 std::string WindowText(HWND window) {
@@ -111,7 +103,7 @@ void AnswerBox(HWND box, const char* scripted) {
   const HWND textControl = GetDlgItem(box, kTextControlId);
   const std::string text = textControl != nullptr ? WindowText(textControl) : std::string();
   Log("box " + std::to_string(ElapsedMs()) + " " + (buttons.empty() ? "-" : buttons) + " " + pressedName +
-      " " + (text.empty() ? "-" : Hex(text)));
+      " " + probe::Hex(text));
   PostMessageA(box, WM_COMMAND, MAKEWPARAM(pressed, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(box, pressed)));
 }

@@ -5,10 +5,24 @@ enable_language(RC)
 set(CMAKE_CXX_STANDARD_LIBRARIES "")
 set(CMAKE_C_STANDARD_LIBRARIES "")
 
-# Windows guarantees only 4-byte stack alignment, and nothing here needs more.
+# Everything that differs between the shipped i386 build and the 64-bit test build (preset win64).
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86")
+  # i386 C names carry a leading underscore.
+  set(QUELM_SYMBOL_PREFIX "_")
+  # 32-bit Windows guarantees only 4-byte stack alignment, and nothing here needs more.
+  set(QUELM_ARCH_COMPILE_FLAGS -mpreferred-stack-boundary=2)
+  # Only 32-bit Windows 9x ever hands a program the configuration ports.
+  set(QUELM_ARCH_SOURCES ${PROJECT_SOURCE_DIR}/src/platform/win32/PciMechanism1.cpp
+      ${PROJECT_SOURCE_DIR}/src/platform/win32/PortPciSource.cpp)
+else()
+  set(QUELM_SYMBOL_PREFIX "")
+  set(QUELM_ARCH_COMPILE_FLAGS "")
+  set(QUELM_ARCH_SOURCES "")
+endif()
+
 set(QUELM_WIN32_COMPILE_FLAGS ${QUELM_CORE_FLAGS} -nostdlib -Os -fno-asynchronous-unwind-tables
     -fno-unwind-tables -ffunction-sections -fdata-sections -fno-ident -fno-stack-protector
-    -mpreferred-stack-boundary=2 -Wall -Wextra)
+    ${QUELM_ARCH_COMPILE_FLAGS} -Wall -Wextra)
 # Subsystem and operating-system versions 4.0 so that Windows 95 and NT 4.0 accept the image; no
 # relocations (nothing is ever rebased) and no time stamp (the same sources give the same bytes).
 set(QUELM_WIN32_LINK_FLAGS -nostdlib -s -Wl,--gc-sections -Wl,--subsystem,windows:4.0
@@ -28,8 +42,9 @@ configure_file(${PROJECT_SOURCE_DIR}/tools/vadrun/VadRun.rc.in ${CMAKE_BINARY_DI
 
 add_executable(quelm_exe WIN32
   ${QUELM_CORE_SOURCES}
-  ${PROJECT_SOURCE_DIR}/src/platform/win32/GuardedPortBus.cpp
-  ${PROJECT_SOURCE_DIR}/src/platform/win32/PciMechanism1.cpp
+  ${QUELM_ARCH_SOURCES}
+  ${PROJECT_SOURCE_DIR}/src/platform/win32/PciSource.cpp
+  ${PROJECT_SOURCE_DIR}/src/platform/win32/SetupApiDeviceList.cpp
   ${PROJECT_SOURCE_DIR}/src/platform/win32/Win32Main.cpp
   ${PROJECT_SOURCE_DIR}/src/platform/win32/Win32Platform.cpp
   ${CMAKE_BINARY_DIR}/Quelm.rc
@@ -43,7 +58,7 @@ target_compile_definitions(quelm_exe PRIVATE ${QUELM_WIN32_DEFINITIONS})
 # Link-time optimisation and the merged sections keep the launcher under 16 KiB.
 target_compile_options(quelm_exe PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${QUELM_WIN32_COMPILE_FLAGS} -flto>)
 set(QUELM_IMAGE_SCRIPT ${PROJECT_SOURCE_DIR}/src/platform/win32/QuelmImage.ld)
-target_link_options(quelm_exe PRIVATE ${QUELM_WIN32_LINK_FLAGS} -Os -flto -Wl,-e,_QuelmEntry
+target_link_options(quelm_exe PRIVATE ${QUELM_WIN32_LINK_FLAGS} -Os -flto -Wl,-e,${QUELM_SYMBOL_PREFIX}QuelmEntry
     -Wl,-T,${QUELM_IMAGE_SCRIPT})
 set_target_properties(quelm_exe PROPERTIES LINK_DEPENDS ${QUELM_IMAGE_SCRIPT})
 target_link_libraries(quelm_exe PRIVATE quelm_win32_runtime kernel32 user32 advapi32 shell32)
@@ -55,7 +70,7 @@ add_executable(vadrun WIN32
 set_target_properties(vadrun PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 target_compile_definitions(vadrun PRIVATE ${QUELM_WIN32_DEFINITIONS})
 target_compile_options(vadrun PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${QUELM_WIN32_COMPILE_FLAGS}>)
-target_link_options(vadrun PRIVATE ${QUELM_WIN32_LINK_FLAGS} -Wl,-e,_VadRunEntry)
+target_link_options(vadrun PRIVATE ${QUELM_WIN32_LINK_FLAGS} -Wl,-e,${QUELM_SYMBOL_PREFIX}VadRunEntry)
 target_link_libraries(vadrun PRIVATE quelm_win32_runtime kernel32 user32 gdi32)
 
 # Programs the end-to-end tests run under Wine next to QUELM.EXE.

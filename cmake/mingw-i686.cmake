@@ -1,15 +1,4 @@
-# Cross-compiling for 32-bit Windows with the mingw-w64 i686 tool chain.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiling for 32-bit Windows with the mingw-w64 i686 tool chain: the shipped QUELM.EXE.
 set(CMAKE_SYSTEM_PROCESSOR x86)
 set(QUELM_MINGW_PREFIX i686-w64-mingw32)
-
-set(CMAKE_C_COMPILER ${QUELM_MINGW_PREFIX}-gcc)
-set(CMAKE_CXX_COMPILER ${QUELM_MINGW_PREFIX}-g++)
-set(CMAKE_RC_COMPILER ${QUELM_MINGW_PREFIX}-windres)
-set(CMAKE_OBJDUMP ${QUELM_MINGW_PREFIX}-objdump)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${QUELM_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/MingwToolchain.cmake)

@@ -44,9 +44,11 @@ void __cxa_pure_virtual() { __builtin_trap(); }
 
 }  // extern "C"
 
-// The stack probe GCC calls before a frame larger than a page (EAX = frame size; the caller moves ESP
-// itself). Windows grows a thread's stack one guard page at a time, so every page of a big frame must
-// be touched in order from the top, or the first touch beyond the guard page is an access violation.
+// The stack probe GCC calls before a frame larger than a page (the frame size in EAX or RAX; the caller
+// moves the stack pointer itself). Windows grows a thread's stack one guard page at a time, so every
+// page of a big frame must be touched in order from the top, or the first touch beyond the guard page
+// is an access violation. The 64-bit variant serves only the test build.
+#if defined(__i386__)
 asm(R"(
     .text
     .p2align 2
@@ -69,3 +71,29 @@ ___chkstk_ms:
     popl %ecx
     ret
 )");
+#elif defined(__x86_64__)
+asm(R"(
+    .text
+    .p2align 4
+    .globl ___chkstk_ms
+___chkstk_ms:
+    pushq %rcx
+    pushq %rax
+    leaq 24(%rsp), %rcx
+.LQuelmProbePage:
+    cmpq $0x1000, %rax
+    jb .LQuelmProbeLast
+    subq $0x1000, %rcx
+    orq $0, (%rcx)
+    subq $0x1000, %rax
+    jmp .LQuelmProbePage
+.LQuelmProbeLast:
+    subq %rax, %rcx
+    orq $0, (%rcx)
+    popq %rax
+    popq %rcx
+    ret
+)");
+#else
+#error "QUELM.EXE is built for i386 (and, for tests, x86_64) only"
+#endif

@@ -2,7 +2,6 @@
 #include "platform/win32/Win32Platform.h"
 
 #include <windows.h>
-#include <setupapi.h>
 
 namespace quelm {
 
@@ -16,58 +15,6 @@ Handle ToNative(NativeHandle handle) {
 template <typename Handle>
 NativeHandle FromNative(Handle handle) {
   return reinterpret_cast<NativeHandle>(handle);
-}
-
-// SetupAPI is not part of Windows 95 or NT 4.0, so it is never imported: the launcher must start
-// where it is missing.
-using GetClassDevsFunction = HDEVINFO(WINAPI*)(const GUID*, PCSTR, HWND, DWORD);
-using EnumDeviceInfoFunction = BOOL(WINAPI*)(HDEVINFO, DWORD, PSP_DEVINFO_DATA);
-using GetDeviceRegistryPropertyFunction = BOOL(WINAPI*)(HDEVINFO, PSP_DEVINFO_DATA, DWORD, PDWORD, PBYTE, DWORD,
-                                                        PDWORD);
-using DestroyDeviceInfoListFunction = BOOL(WINAPI*)(HDEVINFO);
-
-struct SetupApi {
-  GetClassDevsFunction getClassDevs;
-  EnumDeviceInfoFunction enumDeviceInfo;
-  GetDeviceRegistryPropertyFunction getDeviceRegistryProperty;
-  DestroyDeviceInfoListFunction destroyDeviceInfoList;
-};
-
-// GetProcAddress's generic pointer, given the type the export really has.
-template <typename Function>
-Function FindExport(HMODULE library, const char* name) {
-  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
-}
-
-bool LoadSetupApi(SetupApi& api) {
-  const HMODULE library = LoadLibraryA("SETUPAPI.DLL");
-  if (library == nullptr) return false;
-  api.getClassDevs = FindExport<GetClassDevsFunction>(library, "SetupDiGetClassDevsA");
-  api.enumDeviceInfo = FindExport<EnumDeviceInfoFunction>(library, "SetupDiEnumDeviceInfo");
-  api.getDeviceRegistryProperty =
-      FindExport<GetDeviceRegistryPropertyFunction>(library, "SetupDiGetDeviceRegistryPropertyA");
-  api.destroyDeviceInfoList = FindExport<DestroyDeviceInfoListFunction>(library, "SetupDiDestroyDeviceInfoList");
-  // The library stays loaded: the table is built once per run, and the process ends soon after.
-  return api.getClassDevs && api.enumDeviceInfo && api.getDeviceRegistryProperty && api.destroyDeviceInfoList;
-}
-
-// A text property; only its first string counts when it is a list.
-bool ReadTextProperty(const SetupApi& api, HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property, char* text,
-                      DWORD size) {
-  for (DWORD index = 0; index < size; ++index) text[index] = '\0';
-  // Two bytes kept back: the last string of a list stays terminated even when the list was cut.
-  if (!api.getDeviceRegistryProperty(set, &device, property, nullptr, reinterpret_cast<PBYTE>(text), size - 2,
-                                     nullptr)) {
-    return false;
-  }
-  return true;
-}
-
-bool ReadNumberProperty(const SetupApi& api, HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property,
-                        DWORD& value) {
-  value = 0;
-  return api.getDeviceRegistryProperty(set, &device, property, nullptr, reinterpret_cast<PBYTE>(&value),
-                                       sizeof(value), nullptr) != FALSE;
 }
 
 }  // namespace
@@ -127,65 +74,7 @@ void Win32Platform::CloseRegistryKey(NativeHandle key) { RegCloseKey(ToNative<HK
 
 bool Win32Platform::ReadPciIdentification(uint32_t bus, uint32_t device, uint32_t function,
                                           uint32_t& identification) {
-  if (pciSource_ == PciSource::kUndecided) ChoosePciSource();
-  if (pciSource_ == PciSource::kPorts) {
-    if (mechanism1_.ReadIdentification(bus, device, function, identification)) return true;
-    // The ports passed the check and were refused later: the device list answers from here on.
-    pciSource_ = ListPciFunctions() ? PciSource::kDeviceList : PciSource::kNone;
-  }
-  if (pciSource_ == PciSource::kDeviceList) return listedFunctions_.Find(bus, device, function, identification);
-  return false;
-}
-
-void Win32Platform::ChoosePciSource() {
-  VersionRecord version;
-  ReadVersion(version);
-  const bool windows9x = version.platformId == VER_PLATFORM_WIN32_WINDOWS;
-  // Only Windows 9x hands the ports to applications; asking NT would only raise exceptions.
-  if (windows9x && mechanism1_.IsPresent()) {
-    pciSource_ = PciSource::kPorts;
-    return;
-  }
-  // NT 4.0 has no SetupAPI: then no function is present.
-  pciSource_ = ListPciFunctions() ? PciSource::kDeviceList : PciSource::kNone;
-}
-
-bool Win32Platform::ListPciFunctions() {
-  SetupApi api;
-  if (!LoadSetupApi(api)) return false;
-  const HDEVINFO set = api.getClassDevs(nullptr, "PCI", nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT);
-  if (set == INVALID_HANDLE_VALUE) return false;
-  char text[kNameCapacity * 2];
-  for (DWORD index = 0;; ++index) {
-    SP_DEVINFO_DATA device;
-    ZeroMemory(&device, sizeof(device));
-    device.cbSize = sizeof(device);
-    if (!api.enumDeviceInfo(set, index, &device)) break;
-    uint32_t identification = 0;
-    if (!ReadTextProperty(api, set, device, SPDRP_HARDWAREID, text, sizeof(text)) ||
-        !ParsePciHardwareId(text, identification)) {
-      continue;
-    }
-    uint32_t busNumber = 0;
-    uint32_t deviceNumber = 0;
-    uint32_t functionNumber = 0;
-    DWORD busValue = 0;
-    DWORD address = 0;
-    if (ReadNumberProperty(api, set, device, SPDRP_BUSNUMBER, busValue) &&
-        ReadNumberProperty(api, set, device, SPDRP_ADDRESS, address)) {
-      busNumber = busValue;
-      deviceNumber = address >> 16;
-      functionNumber = address & 0xFFFFu;
-    } else if (!ReadTextProperty(api, set, device, SPDRP_LOCATION_INFORMATION, text, sizeof(text)) ||
-               !ParsePciLocation(text, busNumber, deviceNumber, functionNumber)) {
-      continue;
-    }
-    if (busNumber > 0xFF || deviceNumber > 0x1F || functionNumber > 0x7) continue;
-    // A full table leaves the rest absent: more functions than any machine has.
-    if (!listedFunctions_.Add(busNumber, deviceNumber, functionNumber, identification)) break;
-  }
-  api.destroyDeviceInfoList(set);
-  return true;
+  return pci_.chain.Read(bus, device, function, identification);
 }
 
 // --- User interface ----------------------------------------------------------------------------------
@@ -213,7 +102,7 @@ void Win32Platform::ShowWaitCursor() { SetCursor(LoadCursorA(nullptr, IDC_WAIT))
 
 uint32_t Win32Platform::StartProcess(char* commandLine, ProcessInfo& info) {
   STARTUPINFOA startup;
-  static_assert(sizeof(startup) == 68, "the start-up record is 68 bytes");
+  static_assert(sizeof(startup) == (sizeof(void*) == 4 ? 68 : 104), "the start-up record is 68 bytes (104 on x64)");
   ZeroMemory(&startup, sizeof(startup));
   startup.cb = sizeof(startup);
   // No standard handles, and no show state: the installer program shows its window as it likes.

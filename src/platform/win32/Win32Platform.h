@@ -4,15 +4,13 @@
 #include <stdint.h>
 
 #include "platform/Platform.h"
-#include "platform/win32/GuardedPortBus.h"
-#include "platform/win32/PciListing.h"
-#include "platform/win32/PciMechanism1.h"
+#include "platform/win32/Win32PciSources.h"
 
 namespace quelm {
 
 class Win32Platform final : public Platform {
  public:
-  Win32Platform() : mechanism1_(ports_) {}
+  Win32Platform() : pci_(*this) {}
   Win32Platform(const Win32Platform&) = delete;
   Win32Platform& operator=(const Win32Platform&) = delete;
 
@@ -54,17 +52,7 @@ class Win32Platform final : public Platform {
   void ShellOpen(const char* file, const char* directory) override;
 
  private:
-  // Where the configuration space is read from, decided on the first read.
-  enum class PciSource : uint8_t { kUndecided, kPorts, kDeviceList, kNone };
-
-  void ChoosePciSource();
-  // Fills the table from SetupAPI's list of present PCI devices; false when SetupAPI is missing.
-  bool ListPciFunctions();
-
-  GuardedPortBus ports_;
-  PciMechanism1 mechanism1_;
-  PciSource pciSource_ = PciSource::kUndecided;
-  PciFunctionTable listedFunctions_;
+  Win32PciSources pci_;
 };
 
 }  // namespace quelm

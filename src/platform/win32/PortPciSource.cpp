@@ -1,5 +1,6 @@
-// Port instructions run under a structured-exception frame of our own, registered through fs:[0].
-#include "platform/win32/GuardedPortBus.h"
+// The configuration ports as a PCI source; port instructions run under a structured-exception frame
+// of our own, registered through fs:[0]. Built for i386 only.
+#include "platform/win32/PortPciSource.h"
 
 #include <windows.h>
 
@@ -105,6 +106,18 @@ bool GuardedPortBus::Read8(uint16_t port, uint8_t& value) {
   if (QuelmGuardedCall(&InByte, &request) == 0) return false;
   value = static_cast<uint8_t>(request.value);
   return true;
+}
+
+bool PortPciSource::Detect() {
+  constexpr uint32_t kWindows9xPlatform = 1;
+  VersionRecord version;
+  platform_.ReadVersion(version);
+  return version.platformId == kWindows9xPlatform && mechanism_.IsPresent();
+}
+
+PciAnswer PortPciSource::Read(uint32_t bus, uint32_t device, uint32_t function, uint32_t& identification) {
+  return mechanism_.ReadIdentification(bus, device, function, identification) ? PciAnswer::kPresent
+                                                                            : PciAnswer::kUnreachable;
 }
 
 }  // namespace quelm

@@ -1,38 +1,53 @@
 #!/usr/bin/env bash
-# Installs what the build needs on Debian: "host" for the simulated machine and its tools,
-# "all" adds the Windows cross compiler, Wine and a virtual X display for the end-to-end tests.
+# Installs what the build needs on Debian: "host" for the simulated machine and its tools, "all" adds
+# the Windows cross compilers, Wine and a virtual X display for the end-to-end tests. 32-bit Wine is
+# installed only where the kernel runs 32-bit programs; elsewhere the tests take 64-bit Wine.
 set -euo pipefail
+cd "$(dirname "$0")/.."
 
 what="${1:-all}"
-packages=(cmake ninja-build g++ libgtest-dev libcli11-dev nlohmann-json3-dev python3)
-if [ "$what" = all ]; then
-  packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth)
-fi
+host_packages=(cmake ninja-build g++ libgtest-dev libcli11-dev nlohmann-json3-dev python3)
+windows_packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
+                  wine wine64 xvfb xauth)
 
-missing=()
-for package in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$package")
+missing_of() {
+  local package
+  for package in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+      echo "$package"
+    fi
+  done
+}
+
+install() {
+  [ $# -eq 0 ] && return 0
+  local needs_i386=false package
+  for package in "$@"; do
+    [[ "$package" == *:i386 ]] && needs_i386=true
+  done
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "Missing Debian packages: $*" >&2
+    echo "Install them as root with:" >&2
+    $needs_i386 && echo "  dpkg --add-architecture i386" >&2
+    echo "  apt-get update && apt-get install -y $*" >&2
+    exit 1
   fi
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
+  if $needs_i386 && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q "$@"
+}
 
-needs_i386=false
-for package in "${missing[@]}"; do
-  [[ "$package" == *:i386 ]] && needs_i386=true
-done
+# The host packages first: deciding about 32-bit Wine needs python3.
+mapfile -t missing < <(missing_of "${host_packages[@]}")
+install "${missing[@]}"
+[ "$what" = all ] || exit 0
 
-if [ "$(id -u)" -ne 0 ]; then
-  echo "Missing Debian packages: ${missing[*]}" >&2
-  echo "Install them as root with:" >&2
-  $needs_i386 && echo "  dpkg --add-architecture i386" >&2
-  echo "  apt-get update && apt-get install -y ${missing[*]}" >&2
-  exit 1
+packages=("${windows_packages[@]}")
+if python3 tests/e2e/wine/wine_arch.py runs-i386; then
+  packages+=(wine32:i386)
 fi
-
-if $needs_i386 && ! dpkg --print-foreign-architectures | grep -qx i386; then
-  dpkg --add-architecture i386
-fi
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -q
-apt-get install -y -q "${missing[@]}"
+mapfile -t missing < <(missing_of "${packages[@]}")
+install "${missing[@]}"

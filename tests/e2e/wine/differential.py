@@ -3,8 +3,8 @@
 awkward INI files against GetPrivateProfileStringA, and the core's formatting of hardware IDs,
 locations and format strings against wsprintfA.
 
-    differential.py profile --work-dir DIR --win32-dir DIR --sim-probe PROGRAM
-    differential.py format  --work-dir DIR --win32-dir DIR --sim-probe PROGRAM
+    differential.py profile --arch ARCH --work-dir DIR --windows-dir DIR --sim-probe PROGRAM
+    differential.py format  --arch ARCH --work-dir DIR --windows-dir DIR --sim-probe PROGRAM
 """
 
 import argparse
@@ -14,6 +14,7 @@ import subprocess
 import sys
 from pathlib import Path
 
+import wine_arch
 from wine_session import WineError, WineSession, windows_path
 
 # The profile reader is the same code on every Windows version Wine offers; two are checked anyway.
@@ -219,19 +220,19 @@ def run_simulated(sim_probe, arguments):
     return result.stdout.decode("latin-1").splitlines()
 
 
-def run_real(session, win32_dir, version, arguments, output_name):
+def run_real(session, windows_dir, version, arguments, output_name):
     session.set_windows_version(version)
-    status, output = session.run([str(win32_dir / "platform-probe.exe"), *arguments], timeout=300,
+    status, output = session.run([str(windows_dir / "platform-probe.exe"), *arguments], timeout=300,
                                  log_name=output_name)
     if status != 0:
         raise WineError(f"platform-probe failed under Wine {version} ({status}): {output[-2000:]}")
     return output.splitlines()
 
 
-def check(kind, work_dir, win32_dir, sim_probe):
-    session = WineSession(work_dir / "session")
-    if not (win32_dir / "platform-probe.exe").is_file():
-        raise WineError(f"{win32_dir / 'platform-probe.exe'} is missing (cmake --build --preset win32)")
+def check(kind, arch, work_dir, windows_dir, sim_probe):
+    session = WineSession(work_dir / "session", arch)
+    if not (windows_dir / "platform-probe.exe").is_file():
+        raise WineError(f"{windows_dir / 'platform-probe.exe'} is missing (cmake --build --preset win32 / win64)")
     folder = work_dir / f"differential-{kind}"
     if kind == "profile":
         cases_file, lookups = write_profile_corpus(folder)
@@ -247,7 +248,7 @@ def check(kind, work_dir, win32_dir, sim_probe):
 
     failures = 0
     for version in PROBE_VERSIONS:
-        real = run_real(session, win32_dir, version, real_arguments, f"probe-{kind}-{version}")
+        real = run_real(session, windows_dir, version, real_arguments, f"probe-{kind}-{version}")
         if len(real) != len(lookups) or len(simulated) != len(lookups):
             raise WineError(f"{len(lookups)} cases, but {len(real)} real and {len(simulated)} simulated results")
         for line, real_result, simulated_result in zip(lookups, real, simulated):
@@ -273,12 +274,15 @@ def check(kind, work_dir, win32_dir, sim_probe):
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("kind", choices=["profile", "format"])
+    parser.add_argument("--arch", choices=wine_arch.ARCHES, required=True)
     parser.add_argument("--work-dir", type=Path, required=True)
-    parser.add_argument("--win32-dir", type=Path, required=True)
+    parser.add_argument("--windows-dir", type=Path, required=True)
     parser.add_argument("--sim-probe", type=Path, required=True)
     options = parser.parse_args()
+    wine_arch.skip_unless_selected(options.arch)
     try:
-        check(options.kind, options.work_dir.resolve(), options.win32_dir.resolve(), options.sim_probe)
+        check(options.kind, options.arch, options.work_dir.resolve(), options.windows_dir.resolve(),
+              options.sim_probe)
     except WineError as failure:
         print(f"FAILED: {failure}", file=sys.stderr)
         return 1

@@ -7,7 +7,8 @@
 - the time from the launcher's start to its first message box, in a warm prefix and in a new one;
 - with --suite, the count and run time of the ctest e2e tests.
 
-    measure.py --win32-dir build/win32 [--runs 5] [--suite build/host]
+    measure.py --arch win32 --windows-dir build/win32 [--runs 5] [--suite build/host]
+    measure.py --arch win64 --windows-dir build/win64 ...   on a host that runs 64-bit programs only
 """
 
 import argparse
@@ -55,10 +56,10 @@ def processor_ticks(process):
 
 
 class Bench:
-    def __init__(self, work_dir, win32_dir):
+    def __init__(self, work_dir, arch, windows_dir):
         self.work_dir = work_dir
-        self.win32_dir = win32_dir
-        self.session = WineSession(work_dir / "session")
+        self.windows_dir = windows_dir
+        self.session = WineSession(work_dir / "session", arch)
         (work_dir / "cases").mkdir(parents=True, exist_ok=True)
         (work_dir / "cases" / "reset.reg").write_text(cases.reset_registry_file(cases.CASES))
 
@@ -67,7 +68,7 @@ class Bench:
         case_dir.mkdir(exist_ok=True)
         registry_file = case_dir / "machine.reg"
         registry_file.write_text(case.machine.registry_file())
-        disk = wine_e2e.build_disk(case, case_dir, self.win32_dir)
+        disk = wine_e2e.build_disk(case, case_dir, self.windows_dir)
         self.session.set_windows_version(case.versions[0])
         self.session.load_registry(case_dir.parent / "reset.reg", registry_file)
         self.session.map_drive("D", disk)
@@ -81,7 +82,7 @@ class Bench:
         installer_log.unlink(missing_ok=True)
         environment = {"QUELM_VADRUN_LOG": windows_path(installer_log), "QUELM_VADRUN_DELAY_MS": str(delay_ms)}
         thread = threading.Thread(target=self.session.run, kwargs=dict(
-            arguments=[str(self.win32_dir / "e2e-driver.exe"), windows_path(driver_log), "30000", "D:\\",
+            arguments=[str(self.windows_dir / "e2e-driver.exe"), windows_path(driver_log), "30000", "D:\\",
                        "D:\\QUELM.EXE"], timeout=60, log_name="measure", extra_env=environment))
         thread.start()
         marks = {}
@@ -171,13 +172,14 @@ def measure_suite(host_build):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--win32-dir", type=Path, required=True)
+    parser.add_argument("--arch", choices=("win32", "win64"), default="win32")
+    parser.add_argument("--windows-dir", type=Path, required=True)
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--suite", type=Path, help="host build tree whose e2e tests to time")
     options = parser.parse_args()
-    win32_dir = options.win32_dir.resolve()
+    windows_dir = options.windows_dir.resolve()
     with tempfile.TemporaryDirectory(prefix="quelm-measure-") as work:
-        bench = Bench(Path(work), win32_dir)
+        bench = Bench(Path(work), options.arch, windows_dir)
         try:
             started = time.monotonic()
             bench.session.set_up()
@@ -189,7 +191,7 @@ def main():
             measure_wait(bench, options.runs)
         finally:
             bench.session.clean_up()
-    print(f"QUELM.EXE: {(win32_dir / 'QUELM.EXE').stat().st_size} bytes")
+    print(f"QUELM.EXE: {(windows_dir / 'QUELM.EXE').stat().st_size} bytes")
     return measure_suite(options.suite.resolve()) if options.suite else 0
 
 

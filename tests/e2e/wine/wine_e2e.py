@@ -3,10 +3,13 @@
 disk, machine and answers: the same message boxes (text and buttons, in order), installer command
 lines, programs opened and exit code.
 
-    wine_e2e.py setup   --work-dir DIR                   create the shared Wine machine
-    wine_e2e.py cleanup --work-dir DIR                   end it and remove the prefix
-    wine_e2e.py list                                     the case names, one a line
-    wine_e2e.py run CASE --work-dir DIR --win32-dir DIR --quelm-sim PROGRAM
+    wine_e2e.py setup   --arch ARCH --work-dir DIR --windows-dir DIR    create the shared Wine machine
+    wine_e2e.py cleanup --arch ARCH --work-dir DIR                      end it and remove the prefix
+    wine_e2e.py list                                                    the case names, one a line
+    wine_e2e.py run CASE --arch ARCH --work-dir DIR --windows-dir DIR --quelm-sim PROGRAM
+
+ARCH is win32 (the shipped QUELM.EXE under 32-bit Wine) or win64 (the 64-bit test build under 64-bit
+Wine); a path that does not run on this host ends with ctest's skip status (see wine_arch.py).
 """
 
 import argparse
@@ -19,6 +22,7 @@ from dataclasses import dataclass, field
 from pathlib import Path
 
 import cases
+import wine_arch
 from wine_session import WineError, WineSession, windows_path
 
 # A case's launcher run, including every message box and the installer, must end within this.
@@ -62,36 +66,36 @@ def normalise_directory(directory):
 
 # --- The disk ------------------------------------------------------------------------------------
 
-def build_disk(case, case_dir, win32_dir):
+def build_disk(case, case_dir, windows_dir):
     """The case's disk folder: QUELM.EXE and vadrun.exe at its root, QUELM.INI (8-bit text, CR LF)
     in the folder the command tail names, and the recording program that Exec lines open there."""
     disk = case_dir / "disk"
     shutil.rmtree(disk, ignore_errors=True)
     ini_folder = disk / case.ini_folder if case.ini_folder else disk
     ini_folder.mkdir(parents=True)
-    shutil.copy(win32_dir / "QUELM.EXE", disk / "QUELM.EXE")
+    shutil.copy(windows_dir / "QUELM.EXE", disk / "QUELM.EXE")
     if case.installer_present:
-        shutil.copy(win32_dir / "vadrun.exe", disk / "vadrun.exe")
-    shutil.copy(win32_dir / "exec-recorder.exe", ini_folder / cases.RECORDER_NAME)
+        shutil.copy(windows_dir / "vadrun.exe", disk / "vadrun.exe")
+    shutil.copy(windows_dir / "exec-recorder.exe", ini_folder / cases.RECORDER_NAME)
     if case.ini is not None:
         (ini_folder / "QUELM.INI").write_bytes(case.ini.replace("\n", "\r\n").encode("cp1252"))
     return disk
 
 
-def check_build(win32_dir):
+def check_build(windows_dir):
     needed = ["QUELM.EXE", "vadrun.exe", "e2e-driver.exe", "exec-recorder.exe", "platform-probe.exe"]
-    missing = [name for name in needed if not (win32_dir / name).is_file()]
+    missing = [name for name in needed if not (windows_dir / name).is_file()]
     if missing:
-        raise CaseFailure(f"missing from {win32_dir}: {', '.join(missing)} "
-                          "(build them with: cmake --preset win32 && cmake --build --preset win32)")
+        raise CaseFailure(f"missing from {windows_dir}: {', '.join(missing)} "
+                          "(build them with scripts/run-tests.sh, or cmake --build --preset win32 / win64)")
 
 
 # --- Under Wine ----------------------------------------------------------------------------------
 
-def read_version_record(session, win32_dir, version):
+def read_version_record(session, windows_dir, version):
     """GetVersionExA as the launcher will see it, in quelm-sim's --version form."""
     session.set_windows_version(version)
-    status, output = session.run([str(win32_dir / "platform-probe.exe"), "version"], timeout=30,
+    status, output = session.run([str(windows_dir / "platform-probe.exe"), "version"], timeout=30,
                                  log_name="version")
     record = output.split("\n")[0]
     if status != 0 or not record:
@@ -99,7 +103,7 @@ def read_version_record(session, win32_dir, version):
     return record
 
 
-def run_under_wine(case, session, case_dir, win32_dir, disk, registry_file):
+def run_under_wine(case, session, case_dir, windows_dir, disk, registry_file):
     session.load_registry(case_dir.parent / "reset.reg", registry_file)
     session.map_drive("D", disk)
     logs = {name: case_dir / f"{name}.log" for name in ("driver", "installer", "shell")}
@@ -113,7 +117,7 @@ def run_under_wine(case, session, case_dir, win32_dir, disk, registry_file):
     }
     command_line = "D:\\QUELM.EXE" + (" " + case.tail if case.tail else "")
     status, output = session.run(
-        [str(win32_dir / "e2e-driver.exe"), windows_path(logs["driver"]), str(LAUNCHER_TIMEOUT_MS), "D:\\",
+        [str(windows_dir / "e2e-driver.exe"), windows_path(logs["driver"]), str(LAUNCHER_TIMEOUT_MS), "D:\\",
          command_line, *case.answers],
         timeout=LAUNCHER_TIMEOUT_MS / 1000 + 30, log_name="driver", extra_env=environment)
     driver_lines = logs["driver"].read_text("latin-1").splitlines() if logs["driver"].exists() else []
@@ -216,25 +220,25 @@ def compare(predicted, observed):
                       + "  under Wine:\n" + "".join(f"    {line}\n" for line in observed.lines()))
 
 
-def run_case(case_id, work_dir, win32_dir, quelm_sim):
+def run_case(case_id, arch, work_dir, windows_dir, quelm_sim):
     case, version = cases.find_case(case_id)
-    check_build(win32_dir)
+    check_build(windows_dir)
     if not Path(quelm_sim).is_file():
         raise CaseFailure(f"quelm-sim not found at {quelm_sim}")
-    session = WineSession(work_dir / "session")
+    session = WineSession(work_dir / "session", arch)
     case_dir = work_dir / "cases" / case_id
     case_dir.mkdir(parents=True, exist_ok=True)
     (case_dir.parent / "reset.reg").write_text(cases.reset_registry_file(cases.CASES))
     registry_file = case_dir / "machine.reg"
     registry_file.write_text(case.machine.registry_file())
-    disk = build_disk(case, case_dir, win32_dir)
+    disk = build_disk(case, case_dir, windows_dir)
 
-    version_record = read_version_record(session, win32_dir, version)
+    version_record = read_version_record(session, windows_dir, version)
     predicted, os_name = predict_with_quelm_sim(case, version_record, quelm_sim, disk, registry_file)
     if os_name != cases.EXPECTED_OS_NAME[version]:
         raise CaseFailure(f"Wine's {version} reports {version_record!r}, which the launcher takes for "
                           f"{os_name!r}, not {cases.EXPECTED_OS_NAME[version]!r} as this case expects")
-    observed, timings = run_under_wine(case, session, case_dir, win32_dir, disk, registry_file)
+    observed, timings = run_under_wine(case, session, case_dir, windows_dir, disk, registry_file)
     collect_shell_opens(observed, case_dir / "shell.log", len(predicted.shell_opens))
 
     print(f"{case_id}: {case.purpose}")
@@ -245,19 +249,19 @@ def run_case(case_id, work_dir, win32_dir, quelm_sim):
     return timings
 
 
-def set_up(work_dir, win32_dir):
+def set_up(arch, work_dir, windows_dir):
     """Creates the shared Wine machine and warms it up: the first window a fresh prefix shows costs
     seconds (fonts, desktop), which should not count against the first case."""
-    check_build(win32_dir)
-    session = WineSession(work_dir / "session")
+    check_build(windows_dir)
+    session = WineSession(work_dir / "session", arch)
     seconds = session.set_up()
     print(f"Wine prefix and display ready in {seconds:.1f} s")
     warm_up = work_dir / "cases" / "warm-up"
     warm_up.mkdir(parents=True, exist_ok=True)
-    disk = build_disk(cases.Case("warm-up", "", ("win98",), None), warm_up, win32_dir)
+    disk = build_disk(cases.Case("warm-up", "", ("win98",), None), warm_up, windows_dir)
     session.map_drive("D", disk)
     log = warm_up / "driver.log"
-    status, output = session.run([str(win32_dir / "e2e-driver.exe"), windows_path(log),
+    status, output = session.run([str(windows_dir / "e2e-driver.exe"), windows_path(log),
                                   str(LAUNCHER_TIMEOUT_MS * 3), "D:\\", "D:\\QUELM.EXE"],
                                  timeout=LAUNCHER_TIMEOUT_MS * 3 / 1000 + 30, log_name="warm-up")
     lines = log.read_text("latin-1").splitlines() if log.exists() else []
@@ -271,19 +275,23 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("command", choices=["setup", "cleanup", "list", "run"])
     parser.add_argument("case", nargs="?")
+    parser.add_argument("--arch", choices=wine_arch.ARCHES)
     parser.add_argument("--work-dir", type=Path)
-    parser.add_argument("--win32-dir", type=Path)
+    parser.add_argument("--windows-dir", type=Path, help="build tree holding QUELM.EXE and the test programs")
     parser.add_argument("--quelm-sim", type=Path)
     options = parser.parse_args()
+    if options.command == "list":
+        print("\n".join(cases.all_case_ids()))
+        return 0
+    wine_arch.skip_unless_selected(options.arch)
     try:
-        if options.command == "list":
-            print("\n".join(cases.all_case_ids()))
-        elif options.command == "setup":
-            set_up(options.work_dir.resolve(), options.win32_dir.resolve())
+        if options.command == "setup":
+            set_up(options.arch, options.work_dir.resolve(), options.windows_dir.resolve())
         elif options.command == "cleanup":
-            WineSession(options.work_dir / "session").clean_up()
+            WineSession(options.work_dir / "session", options.arch).clean_up()
         else:
-            run_case(options.case, options.work_dir.resolve(), options.win32_dir.resolve(), options.quelm_sim)
+            run_case(options.case, options.arch, options.work_dir.resolve(), options.windows_dir.resolve(),
+                     options.quelm_sim)
     except (CaseFailure, WineError, KeyError) as failure:
         print(f"FAILED: {failure}", file=sys.stderr)
         return 1

@@ -9,12 +9,12 @@ import subprocess
 import time
 from pathlib import Path
 
-# Quiet and quick: no debug channels, no .NET or HTML engine downloads, the 32-bit prefix that
-# Windows 95 programs expect.
+from wine_arch import WINE_ARCHES
+
+# Quiet and quick: no debug channels, no .NET or HTML engine downloads.
 WINE_BASE_ENVIRONMENT = {
     "WINEDEBUG": "-all",
     "WINEDLLOVERRIDES": "mscoree,mshtml=",
-    "WINEARCH": "win32",
     # The ANSI code page follows the locale; C gives the Western one (1252) that quelm-sim assumes.
     "LC_ALL": "C",
     "LANG": "C",
@@ -38,13 +38,16 @@ def require_program(name):
 
 
 class WineSession:
-    """One run's Wine machine under `work_dir`: prefix, display and state file.
+    """One run's Wine machine under `work_dir`: prefix, display and state file, for the programs of
+    one architecture (`win32`: a 32-bit prefix, as Windows 95 programs expect; `win64`: a 64-bit
+    prefix for the 64-bit test build, on hosts that run no 32-bit programs).
 
     Every Wine program is started with its output going to a file, never to a pipe: wineserver and
     the desktop process that the first program starts inherit those handles and outlive it, and a
     pipe held open by them would keep ctest (or Python) waiting for its end."""
 
-    def __init__(self, work_dir):
+    def __init__(self, work_dir, arch):
+        self.arch = WINE_ARCHES[arch]
         self.work_dir = Path(work_dir).resolve()
         self.prefix = self.work_dir / "prefix"
         self.state_file = self.work_dir / "session.json"
@@ -56,6 +59,8 @@ class WineSession:
         state = self._load_state()
         env = dict(os.environ)
         env.update(WINE_BASE_ENVIRONMENT)
+        env["WINEARCH"] = self.arch.name
+        env["WINELOADER"] = self.arch.loader
         env["WINEPREFIX"] = str(self.prefix)
         env["DISPLAY"] = state["display"]
         env.update(extra or {})
@@ -69,12 +74,12 @@ class WineSession:
     # --- Running Windows programs ---------------------------------------------------------------
 
     def run(self, arguments, timeout, log_name, extra_env=None, cwd=None):
-        """Runs `wine ARGUMENTS...` bounded by `timeout` seconds; returns (exit status, output text).
+        """Runs ARGUMENTS under this architecture's Wine loader, bounded by `timeout` seconds; returns (exit status, output text).
 
         A program that outlives the bound is a hang: everything in the prefix is ended so that the
         next case starts clean, and WineError says which program hung."""
         environment = self.environment(extra_env)
-        wine = require_program("wine")
+        wine = self.require_loader()
         self.log_dir.mkdir(parents=True, exist_ok=True)
         log_path = self.log_dir / f"{log_name}.out"
         with open(log_path, "wb") as output:
@@ -85,9 +90,15 @@ class WineSession:
             except subprocess.TimeoutExpired:
                 self._end_process_group(process)
                 self.restart_wineserver()
-                raise WineError(f"'wine {' '.join(map(str, arguments))}' did not end within {timeout} s "
+                raise WineError(f"'{wine} {' '.join(map(str, arguments))}' did not end within {timeout} s "
                                 f"(everything in the prefix was ended)")
         return status, log_path.read_bytes().decode("latin-1")
+
+    def require_loader(self):
+        if not os.access(self.arch.loader, os.X_OK):
+            package = "wine32:i386" if self.arch.name == "win32" else "wine64"
+            raise WineError(f"{self.arch.loader} is missing: install {package} (scripts/setup.sh does)")
+        return self.arch.loader
 
     @staticmethod
     def _end_process_group(process):
@@ -135,7 +146,7 @@ class WineSession:
     # --- Set-up and clean-up --------------------------------------------------------------------
 
     def set_up(self):
-        require_program("wine")
+        self.require_loader()
         require_program("wineserver")
         xvfb = require_program("Xvfb")
         if self.work_dir.exists():

@@ -9,23 +9,26 @@ set(CMAKE_C_STANDARD_LIBRARIES "")
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86")
   # i386 C names carry a leading underscore.
   set(QUELM_SYMBOL_PREFIX "_")
+  # The instruction set of the 386, the oldest processor Windows 95 runs on (so no cmov, bswap or
+  # cpuid), scheduled for the Pentium, whose pairing rules the Pentium MMX and the K6-2 of the AGP
+  # years share. Link-time optimisation generates code at link time, so the link takes them too.
   # 32-bit Windows guarantees only 4-byte stack alignment, and nothing here needs more.
-  set(QUELM_ARCH_COMPILE_FLAGS -mpreferred-stack-boundary=2)
+  set(QUELM_ARCH_FLAGS -march=i386 -mtune=pentium -mpreferred-stack-boundary=2)
   # Only 32-bit Windows 9x ever hands a program the configuration ports.
   set(QUELM_ARCH_SOURCES ${PROJECT_SOURCE_DIR}/src/platform/win32/PciMechanism1.cpp
       ${PROJECT_SOURCE_DIR}/src/platform/win32/PortPciSource.cpp)
 else()
   set(QUELM_SYMBOL_PREFIX "")
-  set(QUELM_ARCH_COMPILE_FLAGS "")
+  set(QUELM_ARCH_FLAGS "")
   set(QUELM_ARCH_SOURCES "")
 endif()
 
 set(QUELM_WIN32_COMPILE_FLAGS ${QUELM_CORE_FLAGS} -nostdlib -Os -fno-asynchronous-unwind-tables
     -fno-unwind-tables -ffunction-sections -fdata-sections -fno-ident -fno-stack-protector
-    ${QUELM_ARCH_COMPILE_FLAGS} -Wall -Wextra)
+    ${QUELM_ARCH_FLAGS} -Wall -Wextra)
 # Subsystem and operating-system versions 4.0 so that Windows 95 and NT 4.0 accept the image; no
 # relocations (nothing is ever rebased) and no time stamp (the same sources give the same bytes).
-set(QUELM_WIN32_LINK_FLAGS -nostdlib -s -Wl,--gc-sections -Wl,--subsystem,windows:4.0
+set(QUELM_WIN32_LINK_FLAGS ${QUELM_ARCH_FLAGS} -nostdlib -s -Wl,--gc-sections -Wl,--subsystem,windows:4.0
     -Wl,--major-os-version,4 -Wl,--minor-os-version,0 -Wl,--disable-dynamicbase
     -Wl,--disable-reloc-section -Wl,--no-insert-timestamp)
 # Declarations as Windows 95 and NT 4.0 had them, so that nothing newer is called by accident.

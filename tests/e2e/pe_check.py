@@ -38,6 +38,30 @@ def c_string(data, offset):
     return data[offset:end].decode("ascii", "replace")
 
 
+def sections_of(data):
+    """(virtual size, virtual address, raw size, raw offset) of each section."""
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    section_count, optional_size = struct.unpack_from("<H", data, pe + 6)[0], struct.unpack_from("<H", data, pe + 20)[0]
+    table = pe + 24 + optional_size
+    return [struct.unpack_from("<IIII", data, table + 40 * index + 8) for index in range(section_count)]
+
+
+def image_base(data):
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    optional = pe + 24
+    if struct.unpack_from("<H", data, optional)[0] == PE32_MAGIC:
+        return struct.unpack_from("<I", data, optional + 28)[0]
+    return struct.unpack_from("<Q", data, optional + 24)[0]
+
+
+def file_offset(data, rva):
+    """Where the byte at this relative virtual address lies in the file."""
+    for virtual_size, address, raw_size, raw_offset in sections_of(data):
+        if address <= rva < address + max(virtual_size, raw_size):
+            return rva - address + raw_offset
+    raise ValueError("RVA 0x%X lies in no section" % rva)
+
+
 def faults_of(data, allowed):
     """Every reason the image is unfit, as text; an empty list means it passes."""
     if data[:2] != b"MZ":
@@ -68,14 +92,9 @@ def faults_of(data, allowed):
         faults.append("marked NO_SEH, but the port guard registers an exception handler")
 
     directories = optional + 96
-    sections = [struct.unpack_from("<8sIIII", data, optional + optional_size + 40 * index)
-                for index in range(section_count)]
 
     def offset_of(rva):
-        for _, virtual_size, address, raw_size, raw_offset in sections:
-            if address <= rva < address + max(virtual_size, raw_size):
-                return rva - address + raw_offset
-        raise ValueError("RVA 0x%X lies in no section" % rva)
+        return file_offset(data, rva)
 
     if struct.unpack_from("<II", data, directories + 8 * DELAY_IMPORT_DIRECTORY)[0]:
         faults.append("delay-load imports present")

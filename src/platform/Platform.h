@@ -11,9 +11,13 @@ namespace quelm {
 using NativeHandle = uintptr_t;
 inline constexpr NativeHandle kNoHandle = 0;
 
+// Platform IDs of the version record (VER_PLATFORM_WIN32_WINDOWS, VER_PLATFORM_WIN32_NT).
+inline constexpr uint32_t kWindows9xPlatform = 1;
+inline constexpr uint32_t kWindowsNtPlatform = 2;
+
 // What GetVersionExA reports, in the fields the classification reads.
 struct VersionRecord {
-  uint32_t platformId = 0;  // 1: Windows 9x, 2: Windows NT
+  uint32_t platformId = 0;  // kWindows9xPlatform, kWindowsNtPlatform, or 0 for Win32s
   uint32_t majorVersion = 0;
   uint32_t minorVersion = 0;
   uint32_t buildNumber = 0;

@@ -5,8 +5,6 @@ namespace quelm {
 
 namespace {
 
-constexpr uint32_t kWindows9xPlatform = 1;
-constexpr uint32_t kWindowsNtPlatform = 2;
 constexpr const char* kUsbSupplementKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OSR21";
 
 }  // namespace

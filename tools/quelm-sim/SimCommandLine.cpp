@@ -55,7 +55,8 @@ struct JsonEvent {
   Json operator()(const sim::StartEvent& e) const {
     return {{"event", "start"},          {"osName", e.osName},
             {"baseDir", Text(e.baseDir)}, {"iniPath", Text(e.iniPath)},
-            {"installDir", Text(e.installDir)}, {"usbSupplementInstalled", e.usbSupplementInstalled}};
+            {"installDir", Text(e.installDir)}, {"usbSupplementInstalled", e.usbSupplementInstalled},
+            {"pciAccess", e.pciAccess}};
   }
   Json operator()(const sim::MessageEvent& e) const {
     return {{"event", "message"}, {"key", Text(e.key)}, {"style", e.style}, {"text", Text(e.text)},
@@ -93,7 +94,7 @@ struct TextEvent {
     out << "Environment: " << (e.osName.empty() ? "unrecognised Windows version" : e.osName)
         << ", base directory \"" << e.baseDir << "\", configuration file \"" << e.iniPath
         << "\", installation directory \"" << e.installDir << "\", USB supplement "
-        << (e.usbSupplementInstalled ? "installed" : "not installed");
+        << (e.usbSupplementInstalled ? "installed" : "not installed") << ", PCI access: " << e.pciAccess;
     return out.str();
   }
   std::string operator()(const sim::MessageEvent& e) const {
@@ -233,6 +234,9 @@ void ApplyOptions(const RunOptions& options, sim::SimMachine& machine) {
   }
 
   for (const std::string& device : options.pciDevices) AddPciDevice(device, machine);
+  const auto access = sim::PciAccessNamed(options.pciAccess);
+  if (!access) throw UsageError("bad --pci-access \"" + options.pciAccess + "\": expected auto, ports, device-list or none");
+  machine.pciAccess = *access;
 
   if (options.installer != "present" && options.installer != "missing") {
     throw UsageError("bad --installer \"" + options.installer + "\": expected present or missing");

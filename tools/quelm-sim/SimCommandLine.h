@@ -27,6 +27,7 @@ struct RunOptions {
   std::vector<std::string> answers;     // OK or CANCEL
   std::vector<std::string> pciDevices;  // BB:DD.F=VVVV:DDDD
   std::vector<std::string> deniedKeys;  // keys that exist but refuse to open
+  std::string pciAccess = "auto";       // auto, ports, device-list or none
   int installerExit = 0;
   std::string installerWindow = "normal";
   std::string installer = "present";

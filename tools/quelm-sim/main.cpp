@@ -18,6 +18,10 @@ void AddRunOptions(CLI::App& run, quelm::tool::RunOptions& options) {
   run.add_option("--deny-key", options.deniedKeys, "A key below HKEY_LOCAL_MACHINE that refuses to open");
   run.add_option("--answer", options.answers, "Answer the next message box: OK or CANCEL (repeatable)");
   run.add_option("--pci", options.pciDevices, "A PCI function: BB:DD.F=VVVV:DDDD, hexadecimal (repeatable)");
+  run.add_option("--pci-access", options.pciAccess,
+                 "How QUELM.EXE reaches the bus: auto (by Windows version: ports on 9x, the device list on "
+                 "2000 and later, none on NT 3.x/4.0), ports, device-list or none")
+      ->capture_default_str();
   run.add_option("--installer", options.installer, "The installer program: present or missing")
       ->capture_default_str();
   run.add_option("--installer-exit", options.installerExit, "The installer program's exit code");

@@ -43,6 +43,30 @@ bool IsInstallerProgram(const std::string& commandLine) {
 
 }  // namespace
 
+const char* PciAccessName(PciAccess access) {
+  switch (access) {
+    case PciAccess::kAuto: return "auto";
+    case PciAccess::kPorts: return "ports";
+    case PciAccess::kDeviceList: return "device-list";
+    case PciAccess::kNone: return "none";
+  }
+  return "";
+}
+
+std::optional<PciAccess> PciAccessNamed(const std::string& name) {
+  for (const PciAccess access : {PciAccess::kAuto, PciAccess::kPorts, PciAccess::kDeviceList, PciAccess::kNone}) {
+    if (name == PciAccessName(access)) return access;
+  }
+  return std::nullopt;
+}
+
+PciAccess PciAccessOf(const VersionRecord& version) {
+  // Windows 9x hands programs the ports; SetupAPI came with Windows 2000 (NT 5.0).
+  if (version.platformId == kWindows9xPlatform) return PciAccess::kPorts;
+  if (version.platformId == kWindowsNtPlatform && version.majorVersion >= 5) return PciAccess::kDeviceList;
+  return PciAccess::kNone;
+}
+
 std::optional<VersionRecord> VersionForOsName(const std::string& name) {
   // Records as the systems report them; the service texts are those their first releases carry.
   static const std::map<std::string, VersionRecord> kRecords = {
@@ -149,9 +173,14 @@ bool SimMachine::EnumRegistryKey(NativeHandle key, uint32_t index, char* name, u
   return true;
 }
 
+PciAccess SimMachine::EffectivePciAccess() const {
+  return pciAccess == PciAccess::kAuto ? PciAccessOf(version) : pciAccess;
+}
+
 bool SimMachine::ReadPciIdentification(uint32_t bus, uint32_t device, uint32_t function,
                                        uint32_t& identification) {
   ++pciReads_;
+  if (EffectivePciAccess() == PciAccess::kNone) return false;
   const uint32_t slot = bus << 8 | device << 3 | function;
   if (bus > 0xFF || device > 0x1F || function > 0x7 || !pciPresent_[slot]) return false;
   identification = pciIdentification_[slot];
@@ -327,7 +356,8 @@ void SimMachine::ShellOpen(const char* file, const char* directory) {
 
 void SimMachine::OnEnvironmentRead(const LauncherApp& app) {
   events_.push_back(StartEvent{app.osName.CStr(), app.baseDir.CStr(), app.iniPath.CStr(),
-                               app.card.installDir.CStr(), app.usbSupplementInstalled});
+                               app.card.installDir.CStr(), app.usbSupplementInstalled,
+                               PciAccessName(EffectivePciAccess())});
 }
 
 void SimMachine::OnCardDetected(const CardInfo& card) {

@@ -25,6 +25,7 @@ struct StartEvent {
   std::string iniPath;
   std::string installDir;
   int32_t usbSupplementInstalled = 0;
+  std::string pciAccess;  // how the real program reaches the configuration space here
 };
 
 struct MessageEvent {
@@ -92,6 +93,17 @@ inline constexpr uint32_t kEndedAfterHangExitCode = 1;
 // How long the launcher may wait for an installer program before the simulation calls it a hang.
 inline constexpr uint64_t kHangLimitMs = 10ull * 60 * 1000;
 
+// How QUELM.EXE reaches the PCI configuration space on a machine: the ports on Windows 9x, SetupAPI's
+// list of present devices on Windows 2000 and later, neither on NT 3.x and 4.0 (or Win32s), where no
+// card is ever found.
+enum class PciAccess { kAuto, kPorts, kDeviceList, kNone };
+
+// "auto", "ports", "device-list", "none".
+const char* PciAccessName(PciAccess access);
+std::optional<PciAccess> PciAccessNamed(const std::string& name);
+// The access QUELM.EXE gets on a system that reports this version record.
+PciAccess PciAccessOf(const VersionRecord& version);
+
 // Version records that classify as each operating-system name; "OTHER" is a Win32s record.
 std::optional<VersionRecord> VersionForOsName(const std::string& name);
 
@@ -109,6 +121,10 @@ class SimMachine final : public Platform, public RunObserver {
   InstallerBehaviour installer;
   ScreenSize screen{640, 480};
   std::deque<int32_t> answers;  // message-box answers in order; OK once they run out
+  PciAccess pciAccess = PciAccess::kAuto;  // kAuto: as the version record decides
+
+  // The access in effect, kAuto resolved.
+  PciAccess EffectivePciAccess() const;
 
   void SetCommandTail(const std::string& tail);
   void AddPciFunction(uint32_t bus, uint32_t device, uint32_t function, uint16_t vendorId, uint16_t deviceId);

@@ -109,7 +109,6 @@ bool GuardedPortBus::Read8(uint16_t port, uint8_t& value) {
 }
 
 bool PortPciSource::Detect() {
-  constexpr uint32_t kWindows9xPlatform = 1;
   VersionRecord version;
   platform_.ReadVersion(version);
   return version.platformId == kWindows9xPlatform && mechanism_.IsPresent();

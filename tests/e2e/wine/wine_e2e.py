@@ -175,7 +175,9 @@ def collect_shell_opens(run, shell_log, expected_count):
 # --- As quelm-sim predicts it ---------------------------------------------------------------------
 
 def predict_with_quelm_sim(case, version_record, quelm_sim, disk, registry_file):
-    arguments = [str(quelm_sim), "run", str(disk), "--json", "--version", version_record,
+    # Wine refuses the configuration ports to programs and offers SetupAPI whatever Windows version it
+    # reports, so the launcher always reads the bus from the device list there.
+    arguments = [str(quelm_sim), "run", str(disk), "--json", "--version", version_record, "--pci-access", "device-list",
                  "--registry", str(registry_file), "--installer",
                  "present" if case.installer_present else "missing",
                  "--installer-exit", str(case.installer_exit)]

@@ -128,5 +128,38 @@ TEST(DetectCard, LaterListOverwritesTheCardAndAllListsShareOneScan) {
   EXPECT_EQ(uint64_t{256} * 32 * 8, disk.machine.PciReads());
 }
 
+// Whether a card on the bus can be found at all depends on how the real program reaches the bus there.
+TEST(DetectCard, TheBusIsReachableAsTheSystemAllows) {
+  struct Case {
+    const char* os;
+    sim::PciAccess access;
+    bool found;
+    const char* accessInEffect;
+  };
+  const Case cases[] = {
+      {"W95A", sim::PciAccess::kAuto, true, "ports"},
+      {"W98", sim::PciAccess::kAuto, true, "ports"},
+      {"WIN95", sim::PciAccess::kAuto, true, "ports"},  // Windows Me: a 9x system
+      {"WINNT", sim::PciAccess::kAuto, true, "device-list"},  // Windows 2000 and later have SetupAPI
+      {"NT40", sim::PciAccess::kAuto, false, "none"},  // no ports for programs, no SetupAPI
+      {"NT35X", sim::PciAccess::kAuto, false, "none"},
+      {"NT31", sim::PciAccess::kAuto, false, "none"},
+      {"NT40", sim::PciAccess::kDeviceList, true, "device-list"},  // a SetupAPI redistributable, or Wine
+      {"W98", sim::PciAccess::kNone, false, "none"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.os) + " with access " + sim::PciAccessName(c.access));
+    SimDisk disk("[Application]\r\n" + std::string(c.os) + "=DetectCard,End\r\n[DetectCard]\r\n1=6699,15437,PCI,1,0\r\n");
+    disk.SetOs(c.os);
+    disk.machine.pciAccess = c.access;
+    disk.machine.AddPciFunction(1, 0, 0, 0x1A2B, 0x3C4D);
+    disk.Run();
+    EXPECT_EQ(c.found, disk.machine.EventsOf<sim::CardEvent>().size() == 1);
+    EXPECT_EQ(c.found ? std::vector<std::string>{} : std::vector<std::string>{"DetectCard"}, disk.MessageKeys());
+    ASSERT_EQ(1u, disk.machine.EventsOf<sim::StartEvent>().size());
+    EXPECT_EQ(c.accessInEffect, disk.machine.EventsOf<sim::StartEvent>()[0].pciAccess);
+  }
+}
+
 }  // namespace
 }  // namespace quelm

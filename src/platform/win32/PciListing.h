@@ -29,28 +29,35 @@ inline bool ParsePciHardwareId(const char* text, uint32_t& identification) {
   return true;
 }
 
-// Reads the first three decimal numbers of a location text such as "PCI bus 1, device 0, function 0"
-// as bus, device and function; false when there are fewer or one is out of range.
+// Reads a location text as bus, device and function: its last three decimal numbers. Windows puts a
+// slot number before them ("PCI Slot 3 (PCI bus 2, device 0, function 0)"), translates the words
+// around them ("PCI-Bus 2, Gerät 0, Funktion 0"), and from Windows 8 on may hand out the indirect form
+// ("@System32\drivers\pci.sys,#65536;PCI bus %1, device %2, function %3;(2,0,0)"); the numbers
+// themselves always come last, in this order. The trail bytes of double-byte code pages are never
+// ASCII digits. False when there are fewer than three numbers or one is out of range.
 inline bool ParsePciLocation(const char* text, uint32_t& bus, uint32_t& device, uint32_t& function) {
   if (text == nullptr) return false;
-  uint32_t numbers[3] = {};
+  uint32_t last[3] = {};
   unsigned count = 0;
-  for (const char* at = text; *at != '\0' && count < 3;) {
+  for (const char* at = text; *at != '\0';) {
     if (*at < '0' || *at > '9') {
       ++at;
       continue;
     }
     uint32_t value = 0;
     for (; *at >= '0' && *at <= '9'; ++at) {
-      if (value > 0xFFFF) return false;
-      value = value * 10 + static_cast<uint32_t>(*at - '0');
+      // A number past any location field stays out of range without overflowing.
+      if (value <= 0xFFFF) value = value * 10 + static_cast<uint32_t>(*at - '0');
     }
-    numbers[count++] = value;
+    last[0] = last[1];
+    last[1] = last[2];
+    last[2] = value;
+    ++count;
   }
-  if (count < 3 || numbers[0] > 0xFF || numbers[1] > 0x1F || numbers[2] > 0x7) return false;
-  bus = numbers[0];
-  device = numbers[1];
-  function = numbers[2];
+  if (count < 3 || last[0] > 0xFF || last[1] > 0x1F || last[2] > 0x7) return false;
+  bus = last[0];
+  device = last[1];
+  function = last[2];
   return true;
 }
 

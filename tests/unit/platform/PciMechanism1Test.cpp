@@ -237,7 +237,7 @@ TEST(PciHardwareIdTest, ReadsVendorAndDeviceFromTheFirstHardwareId) {
   }
 }
 
-TEST(PciLocationTest, ReadsBusDeviceAndFunctionInOrder) {
+TEST(PciLocationTest, ReadsTheLastThreeNumbersAsBusDeviceAndFunction) {
   struct Case {
     const char* name;
     const char* text;
@@ -247,7 +247,16 @@ TEST(PciLocationTest, ReadsBusDeviceAndFunctionInOrder) {
       {"card on bus 1", "PCI bus 1, device 0, function 0", true, 1, 0, 0},
       {"highest device and function", "PCI bus 0, device 31, function 7", true, 0, 31, 7},
       {"highest bus", "PCI bus 255, device 2, function 1", true, 255, 2, 1},
-      {"numbers beyond the third are ignored", "PCI bus 2, device 3, function 4, slot 9", true, 2, 3, 4},
+      {"slot number first", "PCI Slot 3 (PCI bus 2, device 0, function 0)", true, 2, 0, 0},
+      {"slot number of two digits", "PCI Slot 12 (PCI bus 0, device 17, function 0)", true, 0, 17, 0},
+      {"German", "PCI-Bus 2, Ger\xe4t 0, Funktion 0", true, 2, 0, 0},
+      {"German with a slot", "PCI-Steckplatz 4 (PCI-Bus 1, Ger\xe4t 5, Funktion 2)", true, 1, 5, 2},
+      {"French", "Bus PCI 3, p\xe9riph\xe9rique 1, fonction 0", true, 3, 1, 0},
+      {"Japanese in Shift-JIS", "PCI \x83\x6f\x83\x58 4\x81\x41\x83\x66\x83\x6f\x83\x43\x83\x58 9\x81\x41\x8b\x40\x94\x5c 1",
+       true, 4, 9, 1},
+      {"indirect text of Windows 8 and later",
+       "@System32\\drivers\\pci.sys,#65536;PCI bus %1, device %2, function %3;(2,0,0)", true, 2, 0, 0},
+      {"a number after the function is read as one", "PCI bus 2, device 3, function 4, slot 9", false, 0, 0, 0},
       {"two numbers only", "PCI bus 1, device 0", false, 0, 0, 0},
       {"bus out of range", "PCI bus 256, device 0, function 0", false, 0, 0, 0},
       {"device out of range", "PCI bus 0, device 32, function 0", false, 0, 0, 0},

@@ -13,7 +13,7 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86")
   # cpuid), scheduled for the Pentium, whose pairing rules the Pentium MMX and the K6-2 of the AGP
   # years share. Link-time optimisation generates code at link time, so the link takes them too.
   # 32-bit Windows guarantees only 4-byte stack alignment, and nothing here needs more.
-  set(QUELM_ARCH_FLAGS -march=i386 -mtune=pentium -mpreferred-stack-boundary=2)
+  set(QUELM_ARCH_FLAGS -march=i386 -mtune=pentium -mpreferred-stack-boundary=2 -malign-data=abi)
   # Only 32-bit Windows 9x ever hands a program the configuration ports.
   set(QUELM_ARCH_SOURCES ${PROJECT_SOURCE_DIR}/src/platform/win32/PciMechanism1.cpp
       ${PROJECT_SOURCE_DIR}/src/platform/win32/PortPciSource.cpp)

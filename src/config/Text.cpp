@@ -49,6 +49,28 @@ unsigned Find(TextView text, TextView needle, unsigned from) {
   return kNotFound;
 }
 
+namespace {
+
+// 2 for a lead byte with a byte after it, else 1: a lead byte at the very end stands alone.
+unsigned CharacterLength(TextView text, unsigned at, const LeadBytes& leadBytes) {
+  return leadBytes.Contains(text[at]) && at + 1 < text.length ? 2 : 1;
+}
+
+}  // namespace
+
+unsigned FindWhole(TextView text, TextView needle, const LeadBytes& leadBytes, unsigned from) {
+  for (unsigned at = from; at + needle.length <= text.length; at += CharacterLength(text, at, leadBytes)) {
+    if (StartsWith(text.Suffix(at), needle)) return at;
+  }
+  return kNotFound;
+}
+
+unsigned LastCharacter(TextView text, const LeadBytes& leadBytes) {
+  unsigned last = kNotFound;
+  for (unsigned at = 0; at < text.length; at += CharacterLength(text, at, leadBytes)) last = at;
+  return last;
+}
+
 bool CopyBounded(char* buffer, unsigned capacity, TextView source) {
   if (capacity == 0) return source.length == 0;
   buffer[0] = '\0';

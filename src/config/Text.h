@@ -38,6 +38,28 @@ bool StartsWith(TextView text, TextView prefix);
 unsigned Find(TextView text, TextView needle, unsigned from = 0);
 inline bool Contains(TextView text, TextView needle) { return Find(text, needle) != kNotFound; }
 
+// The lead bytes of the system's code page: bytes that begin a two-byte character in the double-byte
+// code pages of Japanese, Chinese and Korean Windows, whose second byte can be anything from 0x40 up,
+// a backslash included. Empty for single-byte code pages. Texts that may hold such characters are
+// walked a whole character at a time.
+class LeadBytes {
+ public:
+  void Add(unsigned char byte) { bits_[byte >> 5] |= 1u << (byte & 31u); }
+  bool Contains(char byte) const {
+    const auto value = static_cast<unsigned char>(byte);
+    return ((bits_[value >> 5] >> (value & 31u)) & 1u) != 0;
+  }
+
+ private:
+  uint32_t bits_[8] = {};
+};
+
+// Position of the first `needle` at or after `from` (itself a character start) that begins at a whole
+// character, never at the second byte of a double-byte one; kNotFound if none.
+unsigned FindWhole(TextView text, TextView needle, const LeadBytes& leadBytes, unsigned from = 0);
+// Start of the text's last whole character; kNotFound for an empty text.
+unsigned LastCharacter(TextView text, const LeadBytes& leadBytes);
+
 // Bounded operations on a raw buffer of `capacity` characters, terminator included. The buffer is
 // always left terminated; the result is false when the text had to be cut to fit.
 bool CopyBounded(char* buffer, unsigned capacity, TextView source);
@@ -73,12 +95,12 @@ class Text {
   char chars_[N];
 };
 
-// Replaces the first `pattern` left in `text` by `replacement`, searching again from the start each
-// time, until none is left. Callers pick replacements that cannot form the pattern anew, or this
-// would never end.
+// Replaces the first `pattern` left in `text` (at a whole character) by `replacement`, searching again
+// from the start each time, until none is left. Callers pick replacements that cannot form the
+// pattern anew, or this would never end.
 template <unsigned N>
-void ReplaceUntilGone(Text<N>& text, TextView pattern, TextView replacement) {
-  for (unsigned at = Find(text, pattern); at != kNotFound; at = Find(text, pattern)) {
+void ReplaceUntilGone(Text<N>& text, TextView pattern, TextView replacement, const LeadBytes& leadBytes) {
+  for (unsigned at = FindWhole(text, pattern, leadBytes); at != kNotFound; at = FindWhole(text, pattern, leadBytes)) {
     Text<N> work;
     work.Assign(text.View().Prefix(at));
     work.Append(replacement);

@@ -8,11 +8,12 @@ namespace {
 
 // Replaces each occurrence of `macro` that stands in `line`, left to right; what a replacement brings
 // in is not searched again, so a value that itself holds the macro cannot make this loop forever.
-bool ReplaceWritten(Text<kMessageCapacity>& line, TextView macro, TextView value) {
+bool ReplaceWritten(Text<kMessageCapacity>& line, TextView macro, TextView value, const LeadBytes& leadBytes) {
   Text<kMessageCapacity> work;
   unsigned copied = 0;
   bool whole = true;
-  for (unsigned at = Find(line, macro); at != kNotFound; at = Find(line, macro, copied)) {
+  for (unsigned at = FindWhole(line, macro, leadBytes); at != kNotFound;
+       at = FindWhole(line, macro, leadBytes, copied)) {
     whole &= work.Append(line.View().Suffix(copied).Prefix(at - copied));
     whole &= work.Append(value);
     copied = at + macro.length;
@@ -26,10 +27,12 @@ bool ReplaceWritten(Text<kMessageCapacity>& line, TextView macro, TextView value
 
 bool LauncherApp::ExpandMacros(Text<kNameCapacity>& line) const {
   Text<kMessageCapacity> work(line);
-  if (!ReplaceWritten(work, "[CWD]", baseDir)) return false;
+  // A macro never begins at the second byte of a double-byte character (a trail byte can be "[").
+  const LeadBytes leadBytes = probe.ReadLeadBytes();
+  if (!ReplaceWritten(work, "[CWD]", baseDir, leadBytes)) return false;
   // "[OS]" has no value of its own: nothing in the run fills it, so it is removed, including any
   // that the base directory brought in. Every removal shortens the line, so this ends.
-  ReplaceUntilGone(work, "[OS]", "");
+  ReplaceUntilGone(work, "[OS]", "", leadBytes);
   return line.Assign(work);
 }
 

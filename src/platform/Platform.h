@@ -70,6 +70,8 @@ class Platform {
   virtual const char* ReadCommandLine() = 0;
   // The version record; when the query fails the record is left zeroed.
   virtual void ReadVersion(VersionRecord& record) = 0;
+  // Whether `byte` begins a two-byte character in the system's code page (IsDBCSLeadByte).
+  virtual bool IsLeadByte(uint8_t byte) = 0;
 
   // --- Registry, read only -------------------------------------------------------------------
   static constexpr NativeHandle kLocalMachine = 0x80000002;  // HKEY_LOCAL_MACHINE

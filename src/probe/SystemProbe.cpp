@@ -44,9 +44,10 @@ int32_t SystemProbe::GetBaseDirectory(char* buffer, unsigned size) {
   if (length == 0) return 0;
   directory.Seal();
   bool fits = length < kNameCapacity && directory.Length() == length;
-  if (fits && length > 0 && directory[length - 1] == '\\') {
-    directory.Buffer()[length - 1] = '\0';
-  }
+  // A folder named with the Shift-JIS character 0x95 0x5C ends in a backslash byte that is not a
+  // character of its own: removing it would leave half a character.
+  const unsigned last = LastCharacter(directory, ReadLeadBytes());
+  if (fits && last != kNotFound && directory[last] == '\\') directory.Buffer()[last] = '\0';
   fits = fits && directory.Append(CommandTail(platform_.ReadCommandLine()));
   fits = fits && CopyBounded(buffer, size, directory);
   if (!fits && size > 0) buffer[0] = '\0';
@@ -89,10 +90,20 @@ int32_t SystemProbe::IsUsbSupplementInstalled() {
   return read && StartsWith(TextView(displayName, 3), "USB") ? 1 : 0;
 }
 
+LeadBytes SystemProbe::ReadLeadBytes() const {
+  LeadBytes leadBytes;
+  // Only bytes from 0x80 up lead in any Windows code page.
+  for (unsigned byte = 0x80; byte <= 0xFF; ++byte) {
+    if (platform_.IsLeadByte(static_cast<uint8_t>(byte))) leadBytes.Add(static_cast<unsigned char>(byte));
+  }
+  return leadBytes;
+}
+
 void SystemProbe::ExpandEscapes(Text<kMessageCapacity>& text) {
   // Neither replacement can form a new escape with its neighbours, so both loops end.
-  ReplaceUntilGone(text, "\\n", "\r\n");
-  ReplaceUntilGone(text, "\\t", "\t");
+  const LeadBytes leadBytes = ReadLeadBytes();
+  ReplaceUntilGone(text, "\\n", "\r\n", leadBytes);
+  ReplaceUntilGone(text, "\\t", "\t", leadBytes);
 }
 
 int32_t SystemProbe::FindPciDevice(int32_t vendor, int32_t device, Text<kNameCapacity>& hardwareId,

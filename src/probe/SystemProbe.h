@@ -33,13 +33,17 @@ class SystemProbe {
  public:
   explicit SystemProbe(Platform& platform) : platform_(platform) {}
 
-  // The current directory less one trailing backslash, followed by the command tail. 1 on success;
+  // The current directory less one trailing backslash (a whole character, never the second byte of a
+  // double-byte one), followed by the command tail. 1 on success;
   // 0 with the buffer untouched when the directory cannot be read, and 0 with the buffer emptied when
   // the result would not fit: a cut directory would point somewhere else.
   int32_t GetBaseDirectory(char* buffer, unsigned size);
   OsKind ClassifyOs();
   int32_t IsUsbSupplementInstalled();
-  // "\n" becomes carriage return and line feed, then "\t" a tab; nothing else is an escape.
+  // The lead bytes of the system's code page, for walking texts a whole character at a time.
+  LeadBytes ReadLeadBytes() const;
+  // "\n" becomes carriage return and line feed, then "\t" a tab; nothing else is an escape, and the
+  // second byte of a double-byte character never begins one.
   void ExpandEscapes(Text<kMessageCapacity>& text);
   // 1 when a function with these IDs (low 16 bits each) is on the bus; the texts are written only then.
   int32_t FindPciDevice(int32_t vendor, int32_t device, Text<kNameCapacity>& hardwareId,

@@ -1,8 +1,11 @@
 // Applies quelm-sim's options to a simulated machine and renders what the run showed.
 #include "SimCommandLine.h"
 
+#include <iconv.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -52,6 +55,8 @@ std::string Indented(const std::string& text) {
 }
 
 struct JsonEvent {
+  uint32_t codePage;
+
   Json operator()(const sim::StartEvent& e) const {
     return {{"event", "start"},          {"osName", e.osName},
             {"baseDir", Text(e.baseDir)}, {"iniPath", Text(e.iniPath)},
@@ -85,7 +90,7 @@ struct JsonEvent {
   Json operator()(const sim::HangEvent& e) const { return {{"event", "hang"}, {"waitingFor", e.waitingFor}}; }
   Json operator()(const sim::ExitEvent& e) const { return {{"event", "exit"}, {"exitCode", e.exitCode}}; }
 
-  static std::string Text(const std::string& text) { return Windows1252ToUtf8(text); }
+  std::string Text(const std::string& text) const { return ToUtf8(text, codePage); }
 };
 
 struct TextEvent {
@@ -120,8 +125,6 @@ struct TextEvent {
   std::string operator()(const sim::ExitEvent& e) const { return "Exit code " + std::to_string(e.exitCode); }
 };
 
-}  // namespace
-
 std::string Windows1252ToUtf8(const std::string& text) {
   // Code points of 0x80 to 0x9F; the five bytes the code page leaves undefined keep their own value.
   static const char16_t kHighControls[32] = {
@@ -144,6 +147,35 @@ std::string Windows1252ToUtf8(const std::string& text) {
     }
   }
   return out;
+}
+
+// Any other code page through the C library's converter, one undecodable byte at a time.
+std::string ConvertedToUtf8(const std::string& text, uint32_t codePage) {
+  const iconv_t converter = iconv_open("UTF-8", ("CP" + std::to_string(codePage)).c_str());
+  if (converter == reinterpret_cast<iconv_t>(-1)) return Windows1252ToUtf8(text);
+  std::string out;
+  char* in = const_cast<char*>(text.data());
+  size_t inLeft = text.size();
+  while (inLeft > 0) {
+    char buffer[256];
+    char* to = buffer;
+    size_t toLeft = sizeof(buffer);
+    const size_t result = iconv(converter, &in, &inLeft, &to, &toLeft);
+    out.append(buffer, static_cast<size_t>(to - buffer));
+    if (result == static_cast<size_t>(-1) && errno != E2BIG) {
+      out += "\xEF\xBF\xBD";  // U+FFFD
+      ++in;
+      --inLeft;
+    }
+  }
+  iconv_close(converter);
+  return out;
+}
+
+}  // namespace
+
+std::string ToUtf8(const std::string& text, uint32_t codePage) {
+  return codePage == 1252 ? Windows1252ToUtf8(text) : ConvertedToUtf8(text, codePage);
 }
 
 VersionRecord ParseVersion(const std::string& text) {
@@ -237,6 +269,11 @@ void ApplyOptions(const RunOptions& options, sim::SimMachine& machine) {
   const auto access = sim::PciAccessNamed(options.pciAccess);
   if (!access) throw UsageError("bad --pci-access \"" + options.pciAccess + "\": expected auto, ports, device-list or none");
   machine.pciAccess = *access;
+  if (!sim::IsKnownCodePage(options.codePage)) {
+    throw UsageError("unknown --codepage " + std::to_string(options.codePage) +
+                     ": expected 874, 1250 to 1258, 932, 936, 949 or 950");
+  }
+  machine.codePage = options.codePage;
 
   if (options.installer != "present" && options.installer != "missing") {
     throw UsageError("bad --installer \"" + options.installer + "\": expected present or missing");
@@ -256,15 +293,15 @@ void ApplyOptions(const RunOptions& options, sim::SimMachine& machine) {
   machine.installer.window = window->second;
 }
 
-std::string RenderJson(const std::vector<sim::Event>& events) {
+std::string RenderJson(const std::vector<sim::Event>& events, uint32_t codePage) {
   std::string out;
-  for (const sim::Event& event : events) out += std::visit(JsonEvent{}, event).dump() + "\n";
+  for (const sim::Event& event : events) out += std::visit(JsonEvent{codePage}, event).dump() + "\n";
   return out;
 }
 
-std::string RenderText(const std::vector<sim::Event>& events) {
+std::string RenderText(const std::vector<sim::Event>& events, uint32_t codePage) {
   std::string out;
-  for (const sim::Event& event : events) out += Windows1252ToUtf8(std::visit(TextEvent{}, event)) + "\n";
+  for (const sim::Event& event : events) out += ToUtf8(std::visit(TextEvent{}, event), codePage) + "\n";
   return out;
 }
 

@@ -28,6 +28,7 @@ struct RunOptions {
   std::vector<std::string> pciDevices;  // BB:DD.F=VVVV:DDDD
   std::vector<std::string> deniedKeys;  // keys that exist but refuse to open
   std::string pciAccess = "auto";       // auto, ports, device-list or none
+  unsigned codePage = 1252;             // the system's ANSI code page
   int installerExit = 0;
   std::string installerWindow = "normal";
   std::string installer = "present";
@@ -43,11 +44,14 @@ VersionRecord ParseVersion(const std::string& text);
 // Parses BB:DD.F=VVVV:DDDD (hexadecimal); throws UsageError.
 void AddPciDevice(const std::string& text, sim::SimMachine& machine);
 
-// The run's events, one JSON object per line, or as a person would read them.
-std::string RenderJson(const std::vector<sim::Event>& events);
-std::string RenderText(const std::vector<sim::Event>& events);
+// The run's events, one JSON object per line, or as a person would read them; the machine's texts are
+// in `codePage`.
+std::string RenderJson(const std::vector<sim::Event>& events, uint32_t codePage = 1252);
+std::string RenderText(const std::vector<sim::Event>& events, uint32_t codePage = 1252);
 
-// Texts are in the Windows Western code page; terminals and JSON want UTF-8.
-std::string Windows1252ToUtf8(const std::string& text);
+// Texts are in the machine's code page; terminals and JSON want UTF-8. Bytes the code page does not
+// define become U+FFFD, but for the five that the Western code page leaves undefined, which keep their
+// own value (as Windows converts them).
+std::string ToUtf8(const std::string& text, uint32_t codePage);
 
 }  // namespace quelm::tool

@@ -30,6 +30,10 @@ void AddRunOptions(CLI::App& run, quelm::tool::RunOptions& options) {
       ->capture_default_str();
   run.add_option("--installer-delay", options.installerDelayMs,
                  "Milliseconds before the installer program shows its window");
+  run.add_option("--codepage", options.codePage,
+                 "The system's ANSI code page: 1252 (Western), 874, 1250-1258, or the double-byte 932 "
+                 "(Japanese), 936, 949, 950")
+      ->capture_default_str();
   run.add_flag("--json", options.json, "One JSON object per line");
 }
 
@@ -61,7 +65,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   machine.RunLauncher();
-  std::cout << (options.json ? quelm::tool::RenderJson(machine.Events())
-                             : quelm::tool::RenderText(machine.Events()));
+  std::cout << (options.json ? quelm::tool::RenderJson(machine.Events(), machine.codePage)
+                             : quelm::tool::RenderText(machine.Events(), machine.codePage));
   return 0;
 }

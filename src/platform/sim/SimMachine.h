@@ -104,6 +104,13 @@ std::optional<PciAccess> PciAccessNamed(const std::string& name);
 // The access QUELM.EXE gets on a system that reports this version record.
 PciAccess PciAccessOf(const VersionRecord& version);
 
+// The system code pages the simulated machine knows: the single-byte Windows code pages (874, 1250 to
+// 1258) and the double-byte ones of Japanese (932), simplified Chinese (936), Korean (949) and
+// traditional Chinese (950) Windows.
+bool IsKnownCodePage(uint32_t codePage);
+// IsDBCSLeadByte of that code page.
+bool IsLeadByteOf(uint32_t codePage, uint8_t byte);
+
 // Version records that classify as each operating-system name; "OTHER" is a Win32s record.
 std::optional<VersionRecord> VersionForOsName(const std::string& name);
 
@@ -122,6 +129,7 @@ class SimMachine final : public Platform, public RunObserver {
   ScreenSize screen{640, 480};
   std::deque<int32_t> answers;  // message-box answers in order; OK once they run out
   PciAccess pciAccess = PciAccess::kAuto;  // kAuto: as the version record decides
+  uint32_t codePage = 1252;  // the system's ANSI code page: Western unless set
 
   // The access in effect, kAuto resolved.
   PciAccess EffectivePciAccess() const;
@@ -154,6 +162,7 @@ class SimMachine final : public Platform, public RunObserver {
   uint32_t ReadCurrentDirectory(char* buffer, uint32_t size) override;
   const char* ReadCommandLine() override { return commandLine.c_str(); }
   void ReadVersion(VersionRecord& record) override { record = version; }
+  bool IsLeadByte(uint8_t byte) override { return IsLeadByteOf(codePage, byte); }
   bool OpenRegistryKey(NativeHandle parent, const char* subKey, NativeHandle& key) override;
   bool QueryRegistryValue(NativeHandle key, const char* name, char* buffer, uint32_t size) override;
   bool EnumRegistryKey(NativeHandle key, uint32_t index, char* name, uint32_t size) override;

@@ -47,6 +47,8 @@ void Win32Platform::ReadVersion(VersionRecord& record) {
   CopyMemory(record.serviceText, version.szCSDVersion, sizeof(record.serviceText));
 }
 
+bool Win32Platform::IsLeadByte(uint8_t byte) { return IsDBCSLeadByte(byte) != FALSE; }
+
 // --- Registry ----------------------------------------------------------------------------------------
 
 bool Win32Platform::OpenRegistryKey(NativeHandle parent, const char* subKey, NativeHandle& key) {

@@ -19,6 +19,7 @@ class Win32Platform final : public Platform {
   uint32_t ReadCurrentDirectory(char* buffer, uint32_t size) override;
   const char* ReadCommandLine() override;
   void ReadVersion(VersionRecord& record) override;
+  bool IsLeadByte(uint8_t byte) override;
 
   bool OpenRegistryKey(NativeHandle parent, const char* subKey, NativeHandle& key) override;
   bool QueryRegistryValue(NativeHandle key, const char* name, char* buffer, uint32_t size) override;

@@ -63,5 +63,25 @@ TEST(ShellLaunch, MacrosThenFields) {
   }
 }
 
+// Shift-JIS 0x81 0x5B is one character (a long-vowel mark) whose second byte is "[": no macro begins
+// there. On Western Windows the same bytes are two characters, and the macro is expanded.
+TEST(ShellLaunch, MacrosBeginAtWholeCharacters) {
+  struct Case {
+    uint32_t codePage;
+    std::string file;
+  };
+  const Case cases[] = {{932, "\x81[CWD]\\A.EXE"}, {1252, "\x81" "D:\\A.EXE"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.codePage);
+    SimDisk disk("[Application]\r\nW98=ExecTool\r\n[ExecTool]\r\nprogram=\x81[CWD]\\A.EXE,x,[CWD]\r\n");
+    disk.machine.codePage = c.codePage;
+    disk.Run();
+    const auto opened = disk.machine.EventsOf<sim::ShellEvent>();
+    ASSERT_EQ(1u, opened.size());
+    EXPECT_EQ(c.file, opened[0].file);
+    EXPECT_EQ(std::optional<std::string>("D:"), opened[0].directory);
+  }
+}
+
 }  // namespace
 }  // namespace quelm

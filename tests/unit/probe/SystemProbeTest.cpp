@@ -195,5 +195,42 @@ TEST(ExpandEscapes, OnlyBackslashNAndBackslashTWithCase) {
   EXPECT_EQ(std::string(509, 'x') + "\r\n", full.CStr()) << "a full buffer expands without losing characters";
 }
 
+// On Japanese, Chinese and Korean Windows a backslash byte can be the second half of a character
+// (Shift-JIS 0x95 0x5C, GBK 0x81 0x5C): it is neither a directory's trailing backslash nor the start
+// of an escape. The same bytes on Western Windows are two characters.
+TEST(DoubleByteCodePages, TrailBytesAreNeverBackslashes) {
+  struct Case {
+    const char* name;
+    uint32_t codePage;
+    std::string currentDirectory;
+    std::string expectedBaseDir;
+    std::string message;
+    std::string expectedMessage;
+  };
+  const Case cases[] = {
+      {"Shift-JIS folder ending in a trail byte", 932, "D:\\\x95\x5C", "D:\\\x95\x5C", "\x95\x5Cn", "\x95\x5Cn"},
+      {"the same bytes on Western Windows", 1252, "D:\\\x95\x5C", "D:\\\x95", "\x95\x5Cn", "\x95\r\n"},
+      {"Shift-JIS folder with its own backslash", 932, "D:\\\x95\x5C\\", "D:\\\x95\x5C", "\x83\x5Ct", "\x83\x5Ct"},
+      {"escape right after a double-byte character", 932, "D:\\", "D:", "\x95\x5C\\n\\t", "\x95\x5C\r\n\t"},
+      {"half-width katakana are single bytes", 932, "D:\\\xB1\\", "D:\\\xB1", "\xB1\\n", "\xB1\r\n"},
+      {"lead byte alone at the end", 932, "D:\\\x95", "D:\\\x95", "\\n\x95", "\r\n\x95"},
+      {"GBK trail backslash", 936, "C:\\\x81\x5C", "C:\\\x81\x5C", "\x81\x5Ct", "\x81\x5Ct"},
+      {"Korean trail backslash", 949, "C:\\\xB0\x5C", "C:\\\xB0\x5C", "\xB0\x5Cn", "\xB0\x5Cn"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::SimMachine machine;
+    machine.codePage = c.codePage;
+    machine.currentDirectory = c.currentDirectory;
+    SystemProbe probe(machine);
+    char buffer[256];
+    ASSERT_EQ(1, probe.GetBaseDirectory(buffer, sizeof buffer));
+    EXPECT_EQ(c.expectedBaseDir, std::string(buffer));
+    Text<kMessageCapacity> text{TextView(c.message.c_str())};
+    probe.ExpandEscapes(text);
+    EXPECT_EQ(c.expectedMessage, std::string(text.CStr()));
+  }
+}
+
 }  // namespace
 }  // namespace quelm

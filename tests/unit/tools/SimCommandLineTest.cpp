@@ -51,13 +51,30 @@ TEST(AddPciDevice, HexadecimalAddressAndIdsWithinTheirRanges) {
   }
 }
 
-TEST(Windows1252ToUtf8, WesternCodePageBecomesUtf8) {
-  EXPECT_EQ("plain", Windows1252ToUtf8("plain"));
-  EXPECT_EQ("Ger\xC3\xA4t", Windows1252ToUtf8("Ger\xE4t"));
-  EXPECT_EQ("\xE2\x82\xAC 5", Windows1252ToUtf8("\x80 5"));
-  EXPECT_EQ("\xE2\x80\x9Cq\xE2\x80\x9D", Windows1252ToUtf8("\x93q\x94"));
-  EXPECT_EQ("\xC2\x81", Windows1252ToUtf8("\x81"));  // undefined in the code page: kept as its own code
-  EXPECT_EQ("\xC3\xBF", Windows1252ToUtf8("\xFF"));
+TEST(ToUtf8, EachCodePageBecomesUtf8) {
+  struct Case {
+    const char* name;
+    uint32_t codePage;
+    std::string text;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"ASCII", 1252, "plain", "plain"},
+      {"Western letter", 1252, "Ger\xE4t", "Ger\xC3\xA4t"},
+      {"euro sign", 1252, "\x80 5", "\xE2\x82\xAC 5"},
+      {"curly quotes", 1252, "\x93q\x94", "\xE2\x80\x9Cq\xE2\x80\x9D"},
+      {"undefined in 1252: kept as its own code", 1252, "\x81", "\xC2\x81"},
+      {"last byte of 1252", 1252, "\xFF", "\xC3\xBF"},
+      {"Cyrillic", 1251, "\xC0", "\xD0\x90"},
+      {"Shift-JIS with a backslash trail byte", 932, "\x95\x5C\\n", "\xE8\xA1\xA8\\n"},
+      {"Shift-JIS half-width katakana", 932, "\xB1", "\xEF\xBD\xB1"},
+      {"lone lead byte at the end", 932, "A\x95", "A\xEF\xBF\xBD"},
+      {"GBK", 936, "\xD6\xD0", "\xE4\xB8\xAD"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.expected, ToUtf8(c.text, c.codePage));
+  }
 }
 
 TEST(RenderJson, EveryTextIsValidJsonWhateverTheBytes) {

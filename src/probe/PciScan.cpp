@@ -13,18 +13,6 @@ uint32_t ReadIdentification(Platform& platform, uint32_t bus, uint32_t device, u
   return identification;
 }
 
-uint32_t SlotOf(uint32_t bus, uint32_t device, uint32_t function) {
-  return bus << 8 | device << 3 | function;
-}
-
-PciAddress AddressOf(uint32_t slot) {
-  PciAddress address;
-  address.bus = slot >> 8;
-  address.device = (slot >> 3) & 0x1F;
-  address.function = slot & 0x7;
-  return address;
-}
-
 }  // namespace
 
 bool ScanForDevice(Platform& platform, uint32_t identification, PciAddress& address) {
@@ -33,7 +21,7 @@ bool ScanForDevice(Platform& platform, uint32_t identification, PciAddress& addr
     for (uint32_t device = 0; device < kPciDeviceCount; ++device) {
       for (uint32_t function = 0; function < kPciFunctionCount; ++function) {
         if (ReadIdentification(platform, bus, device, function) == identification) {
-          address = AddressOf(SlotOf(bus, device, function));
+          address = PciAddress{bus, device, function};
           found = true;
           break;  // the lowest matching function of a device is the one reported
         }
@@ -55,7 +43,7 @@ void PciBusRecord::Scan(Platform& platform) {
           overflowed_ = true;
           continue;
         }
-        entries_[count_].slot = static_cast<uint16_t>(SlotOf(bus, device, function));
+        entries_[count_].slot = static_cast<uint16_t>(PciSlotOf(bus, device, function));
         entries_[count_].identification = identification;
         ++count_;
       }
@@ -77,7 +65,7 @@ bool PciBusRecord::Find(uint32_t identification, PciAddress& address) const {
       }
       for (uint32_t function = 0; function < kPciFunctionCount; ++function) {
         if ((presentMask & (1u << function)) == 0) {
-          address = AddressOf(deviceSlot << 3 | function);
+          address = PciAddressOf(deviceSlot << 3 | function);
           return true;
         }
       }
@@ -93,7 +81,7 @@ bool PciBusRecord::Find(uint32_t identification, PciAddress& address) const {
     while (index-- > 0 && (entries_[index].slot >> 3) == deviceSlot) {
       if (entries_[index].identification == identification) lowest = index;
     }
-    address = AddressOf(entries_[lowest].slot);
+    address = PciAddressOf(entries_[lowest].slot);
     return true;
   }
   return false;

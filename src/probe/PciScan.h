@@ -5,21 +5,13 @@
 
 #include "config/Capacities.h"
 #include "config/Text.h"
+#include "platform/PciSlot.h"
 #include "platform/Platform.h"
 
 namespace quelm {
 
-inline constexpr uint32_t kPciBusCount = 256;
-inline constexpr uint32_t kPciDeviceCount = 32;
-inline constexpr uint32_t kPciFunctionCount = 8;
 // What an absent function reads as: vendor and device ID FFFF.
 inline constexpr uint32_t kAbsentIdentification = 0xFFFFFFFFu;
-
-struct PciAddress {
-  uint32_t bus = 0;
-  uint32_t device = 0;
-  uint32_t function = 0;
-};
 
 // Register 0 of a function as the configuration space holds it: vendor low, device high.
 inline uint32_t PciIdentification(int32_t vendor, int32_t device) {

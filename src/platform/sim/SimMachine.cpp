@@ -8,14 +8,13 @@
 #include "app/AppFrame.h"
 #include "app/LauncherApp.h"
 #include "platform/sim/SimProfile.h"
-#include "probe/PciScan.h"
+#include "platform/PciSlot.h"
 
 namespace quelm::sim {
 
 namespace {
 
 constexpr uint32_t kErrorFileNotFound = 2;
-constexpr size_t kPciSlotCount = size_t{kPciBusCount} * kPciDeviceCount * kPciFunctionCount;
 constexpr uint32_t kShellThreadId = 0x10;
 constexpr uint32_t kNormalWindowStyle = kVisibleStyle | 0x00C00000;  // visible, with a caption
 // Where Windows parks a minimised window.
@@ -119,7 +118,7 @@ void SimMachine::SetCommandTail(const std::string& tail) {
 
 void SimMachine::AddPciFunction(uint32_t bus, uint32_t device, uint32_t function, uint16_t vendorId,
                                 uint16_t deviceId) {
-  const uint32_t slot = (bus & 0xFF) << 8 | (device & 0x1F) << 3 | (function & 0x7);
+  const uint32_t slot = PciSlotOf(bus & 0xFF, device & 0x1F, function & 0x7);
   pciIdentification_[slot] = static_cast<uint32_t>(deviceId) << 16 | vendorId;
   pciPresent_[slot] = true;
 }
@@ -199,9 +198,8 @@ bool SimMachine::ReadPciIdentification(uint32_t bus, uint32_t device, uint32_t f
                                        uint32_t& identification) {
   ++pciReads_;
   if (EffectivePciAccess() == PciAccess::kNone) return false;
-  const uint32_t slot = bus << 8 | device << 3 | function;
-  if (bus > 0xFF || device > 0x1F || function > 0x7 || !pciPresent_[slot]) return false;
-  identification = pciIdentification_[slot];
+  if (!IsPciAddress(bus, device, function) || !pciPresent_[PciSlotOf(bus, device, function)]) return false;
+  identification = pciIdentification_[PciSlotOf(bus, device, function)];
   return true;
 }
 

@@ -3,6 +3,8 @@
 
 #include <stdint.h>
 
+#include "platform/PciSlot.h"
+
 namespace quelm {
 
 // Reads "PCI\VEN_xxxx&DEV_xxxx..." (letters in either case, anything after the device ID ignored)
@@ -54,55 +56,41 @@ inline bool ParsePciLocation(const char* text, uint32_t& bus, uint32_t& device, 
     last[2] = value;
     ++count;
   }
-  if (count < 3 || last[0] > 0xFF || last[1] > 0x1F || last[2] > 0x7) return false;
+  if (count < 3 || !IsPciAddress(last[0], last[1], last[2])) return false;
   bus = last[0];
   device = last[1];
   function = last[2];
   return true;
 }
 
-// The listed functions, in the order the system listed them; no heap, so the table has a fixed size.
+// The functions a device list names, by location. Sized for the largest bus there can be, so that no
+// list is ever too long and each of a scan's 65,536 reads is one look-up: 256 KiB, filled once.
 class PciFunctionTable {
  public:
-  // Far more functions than any real machine lists; what does not fit is treated as absent.
-  static constexpr unsigned kCapacity = 256;
+  PciFunctionTable() {
+    for (uint32_t& entry : identification_) entry = kUnlisted;
+  }
 
-  // Keeps the first answer for a location; false when the table is full.
-  bool Add(uint32_t bus, uint32_t device, uint32_t function, uint32_t identification) {
-    uint32_t ignored = 0;
-    if (Find(bus, device, function, ignored)) return true;
-    if (count_ == kCapacity) return false;
-    entries_[count_].slot = SlotOf(bus, device, function);
-    entries_[count_].identification = identification;
-    ++count_;
-    return true;
+  // Keeps the first answer for a location; numbers IsPciAddress accepts.
+  void Add(uint32_t bus, uint32_t device, uint32_t function, uint32_t identification) {
+    uint32_t& entry = identification_[PciSlotOf(bus, device, function)];
+    if (entry == kUnlisted) entry = identification;
   }
 
   bool Find(uint32_t bus, uint32_t device, uint32_t function, uint32_t& identification) const {
-    const uint32_t slot = SlotOf(bus, device, function);
-    for (unsigned index = 0; index < count_; ++index) {
-      if (entries_[index].slot == slot) {
-        identification = entries_[index].identification;
-        return true;
-      }
-    }
-    return false;
+    if (!IsPciAddress(bus, device, function)) return false;
+    const uint32_t entry = identification_[PciSlotOf(bus, device, function)];
+    if (entry == kUnlisted) return false;
+    identification = entry;
+    return true;
   }
-
-  unsigned Count() const { return count_; }
 
  private:
-  static uint32_t SlotOf(uint32_t bus, uint32_t device, uint32_t function) {
-    return (bus & 0xFFu) << 8 | (device & 0x1Fu) << 3 | (function & 0x7u);
-  }
+  // All ones, which is also what an absent function reads as: a listed function that reports it is
+  // absent to every caller anyway.
+  static constexpr uint32_t kUnlisted = 0xFFFFFFFFu;
 
-  struct Entry {
-    uint32_t slot;
-    uint32_t identification;
-  };
-
-  Entry entries_[kCapacity] = {};
-  unsigned count_ = 0;
+  uint32_t identification_[kPciSlotCount];
 };
 
 }  // namespace quelm

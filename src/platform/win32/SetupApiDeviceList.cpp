@@ -94,9 +94,9 @@ bool SetupApiDeviceList::Detect() {
                !ParsePciLocation(text, busNumber, deviceNumber, functionNumber)) {
       continue;
     }
-    if (busNumber > 0xFF || deviceNumber > 0x1F || functionNumber > 0x7) continue;
-    // A full table leaves the rest absent: more functions than any machine has.
-    if (!table_.Add(busNumber, deviceNumber, functionNumber, identification)) break;
+    if (IsPciAddress(busNumber, deviceNumber, functionNumber)) {
+      table_.Add(busNumber, deviceNumber, functionNumber, identification);
+    }
   }
   api.destroyDeviceInfoList(set);
   return true;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -282,11 +283,10 @@ TEST(PciLocationTest, ReadsTheLastThreeNumbersAsBusDeviceAndFunction) {
 }
 
 TEST(PciFunctionTableTest, AnswersOnlyListedFunctionsAndKeepsTheFirstAnswer) {
-  PciFunctionTable table;
-  EXPECT_TRUE(table.Add(1, 0, 0, 0x3C4D1A2Bu));
-  EXPECT_TRUE(table.Add(0, 12, 1, 0x44332211u));
-  EXPECT_TRUE(table.Add(1, 0, 0, 0x11111111u));  // a second report of the same function
-  EXPECT_EQ(table.Count(), 2u);
+  const auto table = std::make_unique<PciFunctionTable>();
+  table->Add(1, 0, 0, 0x3C4D1A2Bu);
+  table->Add(0, 12, 1, 0x44332211u);
+  table->Add(1, 0, 0, 0x11111111u);  // a second report of the same function
   struct Case {
     const char* name;
     uint32_t bus, device, function;
@@ -297,25 +297,29 @@ TEST(PciFunctionTableTest, AnswersOnlyListedFunctionsAndKeepsTheFirstAnswer) {
       {"listed second function", 0, 12, 1, true, 0x44332211u},
       {"unlisted first function of a listed device", 0, 12, 0, false, 0},
       {"same device number on another bus", 0, 0, 0, false, 0},
+      {"numbers that name no function", 256, 0, 0, false, 0},
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
     uint32_t identification = 0xDEADBEEFu;
-    EXPECT_EQ(table.Find(test.bus, test.device, test.function, identification), test.expectedFound);
+    EXPECT_EQ(table->Find(test.bus, test.device, test.function, identification), test.expectedFound);
     EXPECT_EQ(identification, test.expectedFound ? test.expected : 0xDEADBEEFu);
   }
 }
 
-TEST(PciFunctionTableTest, AFullTableRefusesMoreAndLosesNothing) {
-  PciFunctionTable table;
-  for (uint32_t slot = 0; slot < PciFunctionTable::kCapacity; ++slot) {
-    ASSERT_TRUE(table.Add(slot >> 8, (slot >> 3) & 0x1F, slot & 0x7, 0x10000000u + slot)) << "slot " << slot;
+// A machine that lists every function there can be: the last one listed is found like the first.
+TEST(PciFunctionTableTest, AWholeBusFits) {
+  const auto table = std::make_unique<PciFunctionTable>();
+  for (uint32_t slot = 0; slot < kPciSlotCount; ++slot) {
+    const PciAddress address = PciAddressOf(slot);
+    table->Add(address.bus, address.device, address.function, 0x10000000u + slot);
   }
-  EXPECT_FALSE(table.Add(200, 0, 0, 0x12345678u));
-  uint32_t identification = 0;
-  EXPECT_FALSE(table.Find(200, 0, 0, identification));
-  ASSERT_TRUE(table.Find(0, 31, 7, identification));
-  EXPECT_EQ(identification, 0x100000FFu);
+  for (const uint32_t slot : {0u, 511u, 512u, kPciSlotCount - 1}) {
+    const PciAddress address = PciAddressOf(slot);
+    uint32_t identification = 0;
+    ASSERT_TRUE(table->Find(address.bus, address.device, address.function, identification)) << "slot " << slot;
+    EXPECT_EQ(identification, 0x10000000u + slot);
+  }
 }
 
 }  // namespace

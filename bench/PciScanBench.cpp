@@ -60,12 +60,14 @@ int main() {
     AddTypicalBus(fresh);
     start = std::chrono::steady_clock::now();
     quelm::PciAddress address;
+    unsigned found = 0;
     for (unsigned n = 1; n <= entries; ++n) {
-      quelm::ScanForDevice(fresh, quelm::PciIdentification(static_cast<int32_t>(0x1A00 + n),
-                                                           static_cast<int32_t>(0x3C00 + n)),
-                           address);
+      found += quelm::ScanForDevice(fresh, quelm::PciIdentification(static_cast<int32_t>(0x1A00 + n),
+                                                                    static_cast<int32_t>(0x3C00 + n)),
+                                    address) ? 1 : 0;
     }
     const double freshMs = MillisecondsSince(start);
+    if (found != 0) std::printf("(%u of the listed cards were on the bus)\n", found);
     std::printf("%-8u %16llu %12.2f %22llu %14.2f\n", entries, static_cast<unsigned long long>(runReads), runMs,
                 static_cast<unsigned long long>(fresh.PciReads()), freshMs);
     std::filesystem::remove_all(disk);

@@ -3,49 +3,33 @@
 
 namespace quelm {
 
-namespace {
-
-LauncherApp* currentApp = nullptr;
-
-bool HasSubDirEntry(OsKind kind) {
-  return kind == OsKind::W95A || kind == OsKind::W95B || kind == OsKind::W95C || kind == OsKind::W98 ||
-         kind == OsKind::NT40;
-}
-
-}  // namespace
-
 LauncherApp::LauncherApp(Platform& platform, RunObserver* observer)
-    : probe(platform), platform_(platform), observer_(observer), win9xInstaller_(platform) {
-  currentApp = this;
-}
+    : probe(platform), platform_(platform), observer_(observer), win9xInstaller_(platform) {}
 
-LauncherApp::~LauncherApp() {
-  if (currentApp == this) currentApp = nullptr;
-}
-
-LauncherApp* LauncherApp::Current() { return currentApp; }
-
-bool LauncherApp::StartHook() {
+void LauncherApp::StartHook() {
   ReadEnvironment();
   RunScript();
   for (; pendingQuitRequests_ > 0; --pendingQuitRequests_) platform_.PostQuitRequest(0);
-  return true;
 }
 
 void LauncherApp::ReadEnvironment() {
-  usbSupplementInstalled = probe.IsUsbSupplementInstalled();
-  probe.GetBaseDirectory(baseDir.Buffer(), kNameCapacity);
+  record.usbSupplementInstalled = probe.IsUsbSupplementInstalled();
+  // An unreadable directory leaves the base directory empty, one that does not fit empties it.
+  if (!probe.GetBaseDirectory(record.baseDir.Buffer(), kNameCapacity)) record.baseDir.Clear();
   // A path that does not fit would name another file; without it the run simply has no script.
-  if (!iniPath.Assign(baseDir) || !iniPath.Append(kConfigurationFileName)) iniPath.Clear();
-  card.installDir.Assign(baseDir);
-  const OsKind kind = probe.ClassifyOs();
-  osName.Assign(OsNameOf(kind));
-  if (HasSubDirEntry(kind)) {
-    Text<kNameCapacity> subDir;
-    Configuration().Read("SubDir", osName.CStr(), subDir);
-    card.installDir.Append(subDir);
+  if (!record.iniPath.Assign(record.baseDir) || !record.iniPath.Append(kConfigurationFileName)) {
+    record.iniPath.Clear();
   }
-  if (observer_) observer_->OnEnvironmentRead(*this);
+  // The base directory always fits the longer installation directory.
+  record.card.installDir = Text<kPathCapacity>(record.baseDir);
+  const OsKind kind = probe.ClassifyOs();
+  if (!record.osName.Assign(OsNameOf(kind))) record.osName.Clear();
+  if (UsesSubDirEntry(kind)) {
+    Text<kNameCapacity> subDir;
+    Configuration().Read("SubDir", record.osName.CStr(), subDir);
+    record.card.installDir.AppendCut(subDir);  // Windows 9x reaches no longer directory anyway
+  }
+  if (observer_) observer_->OnEnvironmentRead(record);
 }
 
 }  // namespace quelm

@@ -1,14 +1,13 @@
 // Lets a simulation watch the run's milestones that no platform operation reveals.
 #pragma once
 
-namespace quelm {
+#include "record/RunRecord.h"
 
-class LauncherApp;
-struct CardInfo;
+namespace quelm {
 
 class RunObserver {
  public:
-  virtual void OnEnvironmentRead(const LauncherApp& app) = 0;
+  virtual void OnEnvironmentRead(const RunRecord& record) = 0;
   // A card list found a card; `card` is as the command leaves it.
   virtual void OnCardDetected(const CardInfo& card) = 0;
 

@@ -1,41 +1,46 @@
 // Card lists: the first listed card present on the PCI bus becomes the run's card.
-#include "app/LauncherApp.h"
+#include "card/CardDetection.h"
+
 #include "config/FieldList.h"
 
 namespace quelm {
 
-int32_t LauncherApp::DetectCard(const char* section) {
-  const Profile configuration = Configuration();
+bool ReadCardEntry(TextView entry, CardEntry& card) {
+  FieldCursor fields(entry);
+  TextView vendor;
+  TextView device;
+  TextView unused;
+  card = CardEntry();
+  if (!fields.Next(vendor)) return false;
+  card.fieldCount = 1;
+  if (!fields.Next(device)) return false;
+  card.fieldCount = 2;
+  card.vendor = ReadDecimal(vendor);
+  card.device = ReadDecimal(device);
+  TextView* const later[] = {&card.busType, &card.passFlag, &unused};
+  for (TextView* field : later) {
+    if (!fields.Next(*field)) break;
+    ++card.fieldCount;
+  }
+  return true;
+}
+
+bool DetectCard(const Profile& profile, SystemProbe& probe, const char* section, CardInfo& card) {
   for (int32_t number = 1;; ++number) {
     Text<16> key;
-    Format(key, "%d", number);
     Text<kNameCapacity> entry;
-    configuration.Read(section, key.CStr(), entry);
-    if (entry.IsEmpty()) break;
+    if (!Format(key, "%d", number)) return false;
+    profile.Read(section, key.CStr(), entry);
+    if (entry.IsEmpty()) return false;
 
-    FieldCursor fields(entry);
-    TextView vendor;
-    TextView device;
-    // An entry without both numbers names no card; the list goes on with the next key.
-    if (!fields.Next(vendor) || !fields.Next(device)) continue;
-    if (!probe.FindPciDevice(ReadDecimal(vendor), ReadDecimal(device), card.hardwareId, card.location)) {
-      continue;
-    }
-    // Fields the matching entry lacks read as empty.
-    TextView busType;
-    TextView pass;
-    TextView unused;
-    fields.Next(busType);
-    fields.Next(pass);
-    fields.Next(unused);
-    card.busType.Assign(busType);  // only the first 7 characters are kept
-    card.passFlag = (!pass.IsEmpty() && pass[0] == '1') ? 1 : 0;
-    if (EqualsIgnoringCase(card.busType, "AGP")) card.location.Assign("000800");
-    if (observer_) observer_->OnCardDetected(card);
-    return 1;
+    CardEntry listed;
+    if (!ReadCardEntry(entry, listed)) continue;
+    if (!probe.FindPciDevice(listed.vendor, listed.device, card.hardwareId, card.location)) continue;
+    card.busType.AssignCut(listed.busType);  // only the first 7 characters are kept
+    card.passFlag = (!listed.passFlag.IsEmpty() && listed.passFlag[0] == '1') ? 1 : 0;
+    if (EqualsIgnoringCase(card.busType, "AGP")) card.location.AssignLiteral("000800");
+    return true;
   }
-  ShowMessage(section, MessageStyle::kOk);
-  return 0;
 }
 
 }  // namespace quelm

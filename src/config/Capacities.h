@@ -12,7 +12,5 @@ inline constexpr unsigned kMessageCapacity = 512;
 inline constexpr unsigned kOsNameCapacity = 20;
 // A bus type holds at most 7 characters; only "AGP" means anything.
 inline constexpr unsigned kBusTypeCapacity = 8;
-// The service-pack text of the Windows version record.
-inline constexpr unsigned kServiceTextCapacity = 128;
 
 }  // namespace quelm

@@ -13,10 +13,6 @@ unsigned LengthOf(const char* text) {
   return length;
 }
 
-char FoldAsciiCase(char character) {
-  return (character >= 'A' && character <= 'Z') ? static_cast<char>(character - 'A' + 'a') : character;
-}
-
 bool EqualsIgnoringCase(TextView left, TextView right) {
   return left.length == right.length && StartsWithIgnoringCase(left, right);
 }
@@ -24,7 +20,7 @@ bool EqualsIgnoringCase(TextView left, TextView right) {
 bool StartsWithIgnoringCase(TextView text, TextView word) {
   if (text.length < word.length) return false;
   for (unsigned i = 0; i < word.length; ++i) {
-    if (FoldAsciiCase(text[i]) != FoldAsciiCase(word[i])) return false;
+    if (LowerAscii(text[i]) != LowerAscii(word[i])) return false;
   }
   return true;
 }
@@ -69,6 +65,18 @@ unsigned LastCharacter(TextView text, const LeadBytes& leadBytes) {
   unsigned last = kNotFound;
   for (unsigned at = 0; at < text.length; at += CharacterLength(text, at, leadBytes)) last = at;
   return last;
+}
+
+void ReplaceInPlaceUntilGone(char* text, TextView pattern, TextView replacement, const LeadBytes& leadBytes) {
+  unsigned length = LengthOf(text);
+  for (unsigned at = FindWhole(TextView(text, length), pattern, leadBytes); at != kNotFound;
+       at = FindWhole(TextView(text, length), pattern, leadBytes)) {
+    for (unsigned i = 0; i < replacement.length; ++i) text[at + i] = replacement[i];
+    // Moving the rest down, terminator included, from the front: the gap only ever closes.
+    const unsigned gap = pattern.length - replacement.length;
+    for (unsigned from = at + pattern.length; from <= length; ++from) text[from - gap] = text[from];
+    length -= gap;
+  }
 }
 
 bool CopyBounded(char* buffer, unsigned capacity, TextView source) {

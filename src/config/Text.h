@@ -27,8 +27,14 @@ struct TextView {
 
 unsigned LengthOf(const char* text);
 
-// The letters A to Z equal a to z; no other character is folded, whatever the code page.
-char FoldAsciiCase(char character);
+// The one case rule: the letters A to Z equal a to z, and no other character is folded, whatever the
+// code page.
+constexpr char LowerAscii(char character) {
+  return (character >= 'A' && character <= 'Z') ? static_cast<char>(character - 'A' + 'a') : character;
+}
+constexpr char UpperAscii(char character) {
+  return (character >= 'a' && character <= 'z') ? static_cast<char>(character - 'a' + 'A') : character;
+}
 bool EqualsIgnoringCase(TextView left, TextView right);
 // True when `text` begins with the whole of `word`, compared without regard to case.
 bool StartsWithIgnoringCase(TextView text, TextView word);
@@ -62,10 +68,11 @@ unsigned LastCharacter(TextView text, const LeadBytes& leadBytes);
 
 // Bounded operations on a raw buffer of `capacity` characters, terminator included. The buffer is
 // always left terminated; the result is false when the text had to be cut to fit.
-bool CopyBounded(char* buffer, unsigned capacity, TextView source);
-bool AppendBounded(char* buffer, unsigned capacity, TextView source);
+[[nodiscard]] bool CopyBounded(char* buffer, unsigned capacity, TextView source);
+[[nodiscard]] bool AppendBounded(char* buffer, unsigned capacity, TextView source);
 
-// A text of at most N-1 characters held in N bytes, as the launcher's records lay them out.
+// A text of at most N-1 characters held in N bytes, as the launcher's records lay them out. Whether a
+// text fitted must be looked at: a text cut on purpose says so with AssignCut or AppendCut.
 template <unsigned N>
 class Text {
   static_assert(N > 1, "a text needs room for one character and its terminator");
@@ -74,7 +81,12 @@ class Text {
   static constexpr unsigned kCapacity = N;
 
   constexpr Text() : chars_{} {}
-  explicit Text(TextView source) : chars_{} { Assign(source); }
+  // From a text that always fits.
+  template <unsigned M>
+    requires(M <= N)
+  explicit Text(const Text<M>& source) : chars_{} {
+    for (unsigned i = 0; i < M && source[i] != '\0'; ++i) chars_[i] = source[i];
+  }
 
   const char* CStr() const { return chars_; }
   TextView View() const { return TextView(chars_, Length()); }
@@ -84,8 +96,17 @@ class Text {
   unsigned Length() const { return LengthOf(chars_); }
   bool IsEmpty() const { return chars_[0] == '\0'; }
   void Clear() { chars_[0] = '\0'; }
-  bool Assign(TextView source) { return CopyBounded(chars_, N, source); }
-  bool Append(TextView source) { return AppendBounded(chars_, N, source); }
+  [[nodiscard]] bool Assign(TextView source) { return CopyBounded(chars_, N, source); }
+  [[nodiscard]] bool Append(TextView source) { return AppendBounded(chars_, N, source); }
+  // A literal always fits, or the program does not compile.
+  template <unsigned M>
+  void AssignLiteral(const char (&literal)[M]) {
+    static_assert(M <= N, "the literal does not fit");
+    for (unsigned i = 0; i < M; ++i) chars_[i] = literal[i];
+  }
+  // Keeps what fits, where a cut text is still what the caller wants.
+  void AssignCut(TextView source) { static_cast<void>(Assign(source)); }
+  void AppendCut(TextView source) { static_cast<void>(Append(source)); }
 
   // For platform calls that fill the whole buffer; Seal() restores a terminator they may leave out.
   char* Buffer() { return chars_; }
@@ -95,18 +116,19 @@ class Text {
   char chars_[N];
 };
 
-// Replaces the first `pattern` left in `text` (at a whole character) by `replacement`, searching again
-// from the start each time, until none is left. Callers pick replacements that cannot form the
-// pattern anew, or this would never end.
-template <unsigned N>
-void ReplaceUntilGone(Text<N>& text, TextView pattern, TextView replacement, const LeadBytes& leadBytes) {
-  for (unsigned at = FindWhole(text, pattern, leadBytes); at != kNotFound; at = FindWhole(text, pattern, leadBytes)) {
-    Text<N> work;
-    work.Assign(text.View().Prefix(at));
-    work.Append(replacement);
-    work.Append(text.View().Suffix(at + pattern.length));
-    text = work;
-  }
+// Replaces the first `pattern` left in the zero-terminated `text` (at a whole character) by
+// `replacement`, no longer than the pattern, searching again from the start each time, until none is
+// left. The text never grows, so this works in place.
+void ReplaceInPlaceUntilGone(char* text, TextView pattern, TextView replacement, const LeadBytes& leadBytes);
+
+// The same on a Text, for literal patterns and replacements: a replacement longer than its pattern
+// could make the text outgrow its capacity, and does not compile. Callers pick replacements that
+// cannot form the pattern anew, or this would never end.
+template <unsigned N, unsigned P, unsigned R>
+void ReplaceUntilGone(Text<N>& text, const char (&pattern)[P], const char (&replacement)[R],
+                      const LeadBytes& leadBytes) {
+  static_assert(R <= P, "a replacement longer than its pattern could make the text grow past its capacity");
+  ReplaceInPlaceUntilGone(text.Buffer(), TextView(pattern, P - 1), TextView(replacement, R - 1), leadBytes);
 }
 
 // One argument of FormatInto: a text for "%s", an integer for "%d", "%u" and "%X".
@@ -126,11 +148,11 @@ struct FormatArgument {
 
 // The subset of wsprintfA the launcher uses: %s, %d, %u, %x, %X, a zero flag and a width, %%.
 // Returns false when the result had to be cut; the buffer is always terminated.
-bool FormatInto(char* buffer, unsigned capacity, const char* format, const FormatArgument* arguments,
-                unsigned count);
+[[nodiscard]] bool FormatInto(char* buffer, unsigned capacity, const char* format,
+                              const FormatArgument* arguments, unsigned count);
 
 template <unsigned N, typename... Arguments>
-bool Format(Text<N>& out, const char* format, const Arguments&... arguments) {
+[[nodiscard]] bool Format(Text<N>& out, const char* format, const Arguments&... arguments) {
   const FormatArgument list[] = {FormatArgument(arguments)..., FormatArgument("")};
   return FormatInto(out.Buffer(), N, format, list, sizeof...(Arguments));
 }

@@ -5,12 +5,15 @@
 
 namespace quelm {
 
+struct InstallerOutcome {
+  bool started = false;  // false: the program could not be started at all
+  int32_t exitCode = 0;  // its exit code once it has ended, or the system's error code when not started
+};
+
 class DriverInstaller {
  public:
-  // Runs the installer program to its end and stores its exit code in the application's run
-  // record. Returns 0 when the program could not be started at all (the failure has then been shown
-  // and stored as the exit code), 1 otherwise.
-  virtual int32_t Run() = 0;
+  // Runs the installer program to its end.
+  virtual InstallerOutcome Run() = 0;
 
  protected:
   ~DriverInstaller() = default;

@@ -7,10 +7,9 @@
 #include "config/Text.h"
 #include "handoff/DriverInstaller.h"
 #include "platform/Platform.h"
+#include "record/RunRecord.h"
 
 namespace quelm {
-
-struct CardInfo;
 
 // The control the installer program's first window proceeds with.
 inline constexpr int32_t kInstallerButtonId = 1;
@@ -23,7 +22,7 @@ inline constexpr unsigned kCommandLineCapacity = 1024;
 
 // The window rules: on screen (left and top not negative, neither beyond the screen, right edge
 // positive; the bottom edge is never examined) and visible. The owning thread is checked apart.
-bool IsInstallerWindowCandidate(const ScreenRect& rect, uint32_t style, const ScreenSize& screen);
+[[nodiscard]] bool IsInstallerWindowCandidate(const ScreenRect& rect, uint32_t style, const ScreenSize& screen);
 
 class Win9xInstaller final : public DriverInstaller {
  public:
@@ -31,9 +30,10 @@ class Win9xInstaller final : public DriverInstaller {
 
   // Starts afresh for the given card: a new hand-off, with nothing of an earlier one.
   void Prepare(const CardInfo& card);
-  int32_t Run() override;
+  InstallerOutcome Run() override;
 
-  // "vadrun.exe Enum\PCI\%s %s %s %d" of the four fields; nothing is quoted.
+  // "vadrun.exe Enum\PCI\%s %s %s %d" of the four fields; nothing is quoted. The line always holds
+  // them whole.
   void BuildCommandLine(Text<kCommandLineCapacity>& commandLine) const;
 
   Text<kNameCapacity> hardwareId;
@@ -43,7 +43,7 @@ class Win9xInstaller final : public DriverInstaller {
 
  private:
   uint32_t Launch();
-  bool FindInstallerWindow();
+  [[nodiscard]] bool FindInstallerWindow();
   void ConfirmInstallerWindow();
 
   Platform& platform_;

@@ -3,13 +3,14 @@
 
 #include <stdint.h>
 
-#include "config/Capacities.h"
-
 namespace quelm {
 
 // An operating-system handle (registry key, process, thread, window) the core only passes back.
 using NativeHandle = uintptr_t;
 inline constexpr NativeHandle kNoHandle = 0;
+
+// The service-pack text of the version record: OSVERSIONINFOA's 128 characters.
+inline constexpr unsigned kServiceTextCapacity = 128;
 
 // Platform IDs of the version record (VER_PLATFORM_WIN32_WINDOWS, VER_PLATFORM_WIN32_NT).
 inline constexpr uint32_t kWindows9xPlatform = 1;

@@ -87,12 +87,12 @@ bool PciBusRecord::Find(uint32_t identification, PciAddress& address) const {
   return false;
 }
 
-void FormatHardwareId(Text<kNameCapacity>& hardwareId, uint32_t identification) {
-  Format(hardwareId, "VEN_%04X&DEV_%04X", identification & 0xFFFFu, identification >> 16);
+bool FormatHardwareId(Text<kNameCapacity>& hardwareId, uint32_t identification) {
+  return Format(hardwareId, "VEN_%04X&DEV_%04X", identification & 0xFFFFu, identification >> 16);
 }
 
-void FormatLocation(Text<kNameCapacity>& location, const PciAddress& address) {
-  Format(location, "BUS_%02X&DEV_%02X&FUNC_%02X", address.bus, address.device, address.function);
+bool FormatLocation(Text<kNameCapacity>& location, const PciAddress& address) {
+  return Format(location, "BUS_%02X&DEV_%02X&FUNC_%02X", address.bus, address.device, address.function);
 }
 
 }  // namespace quelm

@@ -21,7 +21,7 @@ inline uint32_t PciIdentification(int32_t vendor, int32_t device) {
 // The scan every caller relies on: all 256 buses x 32 devices x 8 functions in that nesting; the
 // last matching device wins, and within it the lowest matching function. Absent functions read as
 // all ones. `address` is written only on a match.
-bool ScanForDevice(Platform& platform, uint32_t identification, PciAddress& address);
+[[nodiscard]] bool ScanForDevice(Platform& platform, uint32_t identification, PciAddress& address);
 
 // What one full scan found, so that later card entries of the same run cost no further port or
 // system traffic. Answers exactly as ScanForDevice would on an unchanged bus.
@@ -35,7 +35,7 @@ class PciBusRecord {
   bool IsComplete() const { return scanned_ && !overflowed_; }
   void Scan(Platform& platform);
   // Only meaningful when IsComplete(); `address` is written only on a match.
-  bool Find(uint32_t identification, PciAddress& address) const;
+  [[nodiscard]] bool Find(uint32_t identification, PciAddress& address) const;
 
  private:
   struct Entry {
@@ -50,7 +50,8 @@ class PciBusRecord {
 };
 
 // "VEN_%04X&DEV_%04X" and "BUS_%02X&DEV_%02X&FUNC_%02X", as the Windows 9x enumerator names keys.
-void FormatHardwareId(Text<kNameCapacity>& hardwareId, uint32_t identification);
-void FormatLocation(Text<kNameCapacity>& location, const PciAddress& address);
+// False only if a text did not fit, which these short texts always do.
+[[nodiscard]] bool FormatHardwareId(Text<kNameCapacity>& hardwareId, uint32_t identification);
+[[nodiscard]] bool FormatLocation(Text<kNameCapacity>& location, const PciAddress& address);
 
 }  // namespace quelm

@@ -1,4 +1,4 @@
-// Base directory, version classification, USB supplement check, escapes and the PCI lookup.
+// Base directory, version classification, USB supplement check, lead bytes and the PCI lookup.
 #include "probe/SystemProbe.h"
 
 namespace quelm {
@@ -8,22 +8,6 @@ namespace {
 constexpr const char* kUsbSupplementKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OSR21";
 
 }  // namespace
-
-const char* OsNameOf(OsKind kind) {
-  switch (kind) {
-    case OsKind::WIN95: return "WIN95";
-    case OsKind::W95A: return "W95A";
-    case OsKind::W95B: return "W95B";
-    case OsKind::W95C: return "W95C";
-    case OsKind::W98: return "W98";
-    case OsKind::WINNT: return "WINNT";
-    case OsKind::NT31: return "NT31";
-    case OsKind::NT35X: return "NT35X";
-    case OsKind::NT40: return "NT40";
-    case OsKind::OTHER: break;
-  }
-  return "";
-}
 
 const char* CommandTail(const char* commandLine) {
   const unsigned char* at = reinterpret_cast<const unsigned char*>(commandLine ? commandLine : "");
@@ -38,10 +22,10 @@ const char* CommandTail(const char* commandLine) {
   return reinterpret_cast<const char*>(at);
 }
 
-int32_t SystemProbe::GetBaseDirectory(char* buffer, unsigned size) {
+bool SystemProbe::GetBaseDirectory(char* buffer, unsigned size) {
   Text<kNameCapacity> directory;
   const uint32_t length = platform_.ReadCurrentDirectory(directory.Buffer(), kNameCapacity);
-  if (length == 0) return 0;
+  if (length == 0) return false;
   directory.Seal();
   bool fits = length < kNameCapacity && directory.Length() == length;
   // A folder named with the Shift-JIS character 0x95 0x5C ends in a backslash byte that is not a
@@ -51,7 +35,7 @@ int32_t SystemProbe::GetBaseDirectory(char* buffer, unsigned size) {
   fits = fits && directory.Append(CommandTail(platform_.ReadCommandLine()));
   fits = fits && CopyBounded(buffer, size, directory);
   if (!fits && size > 0) buffer[0] = '\0';
-  return fits ? 1 : 0;
+  return fits;
 }
 
 OsKind SystemProbe::ClassifyOs() {
@@ -80,14 +64,14 @@ OsKind SystemProbe::ClassifyOs() {
   return OsKind::OTHER;
 }
 
-int32_t SystemProbe::IsUsbSupplementInstalled() {
+bool SystemProbe::IsUsbSupplementInstalled() {
   NativeHandle key = kNoHandle;
-  if (!platform_.OpenRegistryKey(Platform::kLocalMachine, kUsbSupplementKey, key)) return 0;
+  if (!platform_.OpenRegistryKey(Platform::kLocalMachine, kUsbSupplementKey, key)) return false;
   // Zeroed first: the value's type is not consulted, and short binary data must not meet stale bytes.
   char displayName[kNameCapacity] = {};
   const bool read = platform_.QueryRegistryValue(key, "DisplayName", displayName, kNameCapacity);
   platform_.CloseRegistryKey(key);
-  return read && StartsWith(TextView(displayName, 3), "USB") ? 1 : 0;
+  return read && StartsWith(TextView(displayName, 3), "USB");
 }
 
 LeadBytes SystemProbe::ReadLeadBytes() const {
@@ -99,24 +83,14 @@ LeadBytes SystemProbe::ReadLeadBytes() const {
   return leadBytes;
 }
 
-void SystemProbe::ExpandEscapes(Text<kMessageCapacity>& text) {
-  // Neither replacement can form a new escape with its neighbours, so both loops end.
-  const LeadBytes leadBytes = ReadLeadBytes();
-  ReplaceUntilGone(text, "\\n", "\r\n", leadBytes);
-  ReplaceUntilGone(text, "\\t", "\t", leadBytes);
-}
-
-int32_t SystemProbe::FindPciDevice(int32_t vendor, int32_t device, Text<kNameCapacity>& hardwareId,
-                                   Text<kNameCapacity>& location) {
+bool SystemProbe::FindPciDevice(int32_t vendor, int32_t device, Text<kNameCapacity>& hardwareId,
+                                Text<kNameCapacity>& location) {
   const uint32_t identification = PciIdentification(vendor, device);
   if (!bus_.IsScanned()) bus_.Scan(platform_);
   PciAddress address;
   const bool found = bus_.IsComplete() ? bus_.Find(identification, address)
                                        : ScanForDevice(platform_, identification, address);
-  if (!found) return 0;
-  FormatHardwareId(hardwareId, identification);
-  FormatLocation(location, address);
-  return 1;
+  return found && FormatHardwareId(hardwareId, identification) && FormatLocation(location, address);
 }
 
 }  // namespace quelm

@@ -7,6 +7,7 @@
 
 #include "app/AppFrame.h"
 #include "app/LauncherApp.h"
+#include "handoff/Win9xInstaller.h"
 #include "platform/sim/SimProfile.h"
 #include "platform/PciSlot.h"
 
@@ -370,9 +371,9 @@ void SimMachine::ShellOpen(const char* file, const char* directory) {
   events_.push_back(event);
 }
 
-void SimMachine::OnEnvironmentRead(const LauncherApp& app) {
-  events_.push_back(StartEvent{app.osName.CStr(), app.baseDir.CStr(), app.iniPath.CStr(),
-                               app.card.installDir.CStr(), app.usbSupplementInstalled,
+void SimMachine::OnEnvironmentRead(const RunRecord& record) {
+  events_.push_back(StartEvent{record.osName.CStr(), record.baseDir.CStr(), record.iniPath.CStr(),
+                               record.card.installDir.CStr(), record.usbSupplementInstalled ? 1 : 0,
                                PciAccessName(EffectivePciAccess())});
 }
 

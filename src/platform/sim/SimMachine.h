@@ -190,7 +190,7 @@ class SimMachine final : public Platform, public RunObserver {
   void ShellOpen(const char* file, const char* directory) override;
 
   // --- RunObserver ----------------------------------------------------------------------------
-  void OnEnvironmentRead(const LauncherApp& app) override;
+  void OnEnvironmentRead(const RunRecord& record) override;
   void OnCardDetected(const CardInfo& card) override;
 
  private:

@@ -56,7 +56,9 @@ int RunFormatCases(const char* casesPath) {
   for (const auto& words : probe::ReadCases(casesPath)) {
     if (words[0] == "hwid" && words.size() == 2) {
       quelm::Text<quelm::kNameCapacity> hardwareId;
-      quelm::FormatHardwareId(hardwareId, static_cast<uint32_t>(std::strtoul(words[1].c_str(), nullptr, 16)));
+      if (!quelm::FormatHardwareId(hardwareId, static_cast<uint32_t>(std::strtoul(words[1].c_str(), nullptr, 16)))) {
+        return 1;
+      }
       std::printf("%s\n", probe::Hex(hardwareId.CStr()).c_str());
     } else if (words[0] == "location" && words.size() == 4) {
       quelm::PciAddress address;
@@ -64,7 +66,7 @@ int RunFormatCases(const char* casesPath) {
       address.device = static_cast<uint32_t>(std::atoi(words[2].c_str()));
       address.function = static_cast<uint32_t>(std::atoi(words[3].c_str()));
       quelm::Text<quelm::kNameCapacity> location;
-      quelm::FormatLocation(location, address);
+      if (!quelm::FormatLocation(location, address)) return 1;
       std::printf("%s\n", probe::Hex(location.CStr()).c_str());
     } else if (words[0] == "format" && words.size() >= 3 && words.size() <= 7) {
       const auto capacity = static_cast<unsigned>(std::strtoul(words[1].c_str(), nullptr, 10));

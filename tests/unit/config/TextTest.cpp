@@ -36,7 +36,7 @@ TEST(BoundedText, CopyAndAppendNeverOverrunAndReportCutting) {
     std::memset(buffer, '#', sizeof buffer);
     bool whole = true;
     if (c.start) {
-      CopyBounded(buffer, c.capacity, c.start);
+      ASSERT_TRUE(CopyBounded(buffer, c.capacity, c.start));
       whole = AppendBounded(buffer, c.capacity, c.added);
     } else {
       whole = CopyBounded(buffer, c.capacity, c.added);

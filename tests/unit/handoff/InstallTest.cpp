@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/LauncherApp.h"
+#include "handoff/Win9xInstaller.h"
 #include "support/SimDisk.h"
 
 namespace quelm {
@@ -55,9 +55,9 @@ TEST(Install, CommandLineCarriesTheCardUnquoted) {
 TEST(Install, LongestFieldsReachTheInstallerWhole) {
   sim::SimMachine machine;
   Win9xInstaller installer(machine);
-  installer.hardwareId.Assign(std::string(255, 'h').c_str());
-  installer.location.Assign(std::string(255, 'l').c_str());
-  installer.installDir.Assign(std::string(259, 'd').c_str());
+  ASSERT_TRUE(installer.hardwareId.Assign(std::string(255, 'h').c_str()));
+  ASSERT_TRUE(installer.location.Assign(std::string(255, 'l').c_str()));
+  ASSERT_TRUE(installer.installDir.Assign(std::string(259, 'd').c_str()));
   installer.passFlag = 1;
   Text<kCommandLineCapacity> commandLine;
   installer.BuildCommandLine(commandLine);

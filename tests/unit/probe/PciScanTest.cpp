@@ -28,8 +28,10 @@ FindResult FindOn(const std::vector<Function>& bus, int32_t vendor, int32_t devi
   sim::SimMachine machine;
   for (const Function& f : bus) machine.AddPciFunction(f.bus, f.device, f.function, f.vendorId, f.deviceId);
   SystemProbe probe(machine);
-  Text<kNameCapacity> hardwareId{TextView("untouched")};
-  Text<kNameCapacity> location{TextView("untouched")};
+  Text<kNameCapacity> hardwareId;
+  Text<kNameCapacity> location;
+  hardwareId.AssignLiteral("untouched");
+  location.AssignLiteral("untouched");
   const int32_t found = probe.FindPciDevice(vendor, device, hardwareId, location);
   return {found, hardwareId.CStr(), location.CStr()};
 }
@@ -91,9 +93,9 @@ TEST(PciBusRecord, OneScanPerRunAnswersEveryLaterRequest) {
   SystemProbe probe(machine);
   Text<kNameCapacity> hardwareId;
   Text<kNameCapacity> location;
-  for (int32_t device = 0; device < 50; ++device) probe.FindPciDevice(6699, device, hardwareId, location);
-  EXPECT_EQ(1, probe.FindPciDevice(6699, 15437, hardwareId, location));
-  EXPECT_EQ(1, probe.FindPciDevice(65535, 65535, hardwareId, location));
+  for (int32_t device = 0; device < 50; ++device) EXPECT_FALSE(probe.FindPciDevice(6699, device, hardwareId, location));
+  EXPECT_TRUE(probe.FindPciDevice(6699, 15437, hardwareId, location));
+  EXPECT_TRUE(probe.FindPciDevice(65535, 65535, hardwareId, location));
   EXPECT_EQ(uint64_t{256} * 32 * 8, machine.PciReads());
 }
 
@@ -132,7 +134,7 @@ TEST(PciBusRecord, AgreesWithAFreshScanOnRandomBuses) {
       ASSERT_EQ(scanned, recorded) << "round " << round << " id " << std::hex << identification;
       if (!scanned) continue;
       Text<kNameCapacity> expected;
-      FormatLocation(expected, fromScan);
+      ASSERT_TRUE(FormatLocation(expected, fromScan));
       ASSERT_STREQ(expected.CStr(), location.CStr()) << "round " << round << " id " << std::hex << identification;
       if (record.IsComplete()) {
         ASSERT_TRUE(record.Find(identification, fromRecord));

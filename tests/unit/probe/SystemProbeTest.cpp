@@ -1,5 +1,7 @@
-// Base directory, Windows version classification, USB supplement check and message escapes.
+// Base directory, Windows version classification, USB supplement check, and double-byte code pages.
 #include "probe/SystemProbe.h"
+
+#include "app/Messages.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +40,7 @@ TEST(BaseDirectory, CurrentDirectoryLessOneBackslashThenTheTail) {
     SystemProbe probe(machine);
     char buffer[256];
     std::memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(1, probe.GetBaseDirectory(buffer, sizeof buffer));
+    EXPECT_TRUE(probe.GetBaseDirectory(buffer, sizeof buffer));
     EXPECT_EQ(c.expected, std::string(buffer));
   }
 }
@@ -65,7 +67,7 @@ TEST(BaseDirectory, WhatCannotBeReadOrDoesNotFitIsNeverCut) {
     machine.commandLine = c.commandLine;
     SystemProbe probe(machine);
     char buffer[256] = "junk";
-    EXPECT_EQ(0, probe.GetBaseDirectory(buffer, sizeof buffer));
+    EXPECT_FALSE(probe.GetBaseDirectory(buffer, sizeof buffer));
     EXPECT_EQ(c.expected, std::string(buffer));
   }
 }
@@ -166,35 +168,6 @@ TEST(UsbSupplement, DisplayNameMustBeginWithUpperCaseUsbAndFit) {
   }
 }
 
-TEST(ExpandEscapes, OnlyBackslashNAndBackslashTWithCase) {
-  struct Case {
-    const char* text;
-    const char* expected;
-  };
-  const Case cases[] = {
-      {"Line one\\nLine two", "Line one\r\nLine two"},
-      {"A\\tB", "A\tB"},
-      {"C:\\new", "C:\r\new"},
-      {"\\\\n", "\\\r\n"},
-      {"\\N and \\T stay", "\\N and \\T stay"},
-      {"\\x and a final \\", "\\x and a final \\"},
-      {"\\n\\t\\n", "\r\n\t\r\n"},
-      {"\\\\t", "\\\t"},
-      {"", ""},
-  };
-  sim::SimMachine machine;
-  SystemProbe probe(machine);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    Text<kMessageCapacity> text{TextView(c.text)};
-    probe.ExpandEscapes(text);
-    EXPECT_STREQ(c.expected, text.CStr());
-  }
-  Text<kMessageCapacity> full{TextView(std::string(509, 'x').append("\\n").c_str())};
-  probe.ExpandEscapes(full);
-  EXPECT_EQ(std::string(509, 'x') + "\r\n", full.CStr()) << "a full buffer expands without losing characters";
-}
-
 // On Japanese, Chinese and Korean Windows a backslash byte can be the second half of a character
 // (Shift-JIS 0x95 0x5C, GBK 0x81 0x5C): it is neither a directory's trailing backslash nor the start
 // of an escape. The same bytes on Western Windows are two characters.
@@ -224,10 +197,11 @@ TEST(DoubleByteCodePages, TrailBytesAreNeverBackslashes) {
     machine.currentDirectory = c.currentDirectory;
     SystemProbe probe(machine);
     char buffer[256];
-    ASSERT_EQ(1, probe.GetBaseDirectory(buffer, sizeof buffer));
+    ASSERT_TRUE(probe.GetBaseDirectory(buffer, sizeof buffer));
     EXPECT_EQ(c.expectedBaseDir, std::string(buffer));
-    Text<kMessageCapacity> text{TextView(c.message.c_str())};
-    probe.ExpandEscapes(text);
+    Text<kMessageCapacity> text;
+    ASSERT_TRUE(text.Assign(c.message.c_str()));
+    ExpandEscapes(text, probe.ReadLeadBytes());
     EXPECT_EQ(c.expectedMessage, std::string(text.CStr()));
   }
 }

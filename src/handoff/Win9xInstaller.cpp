@@ -1,25 +1,11 @@
-// The Install command and the Windows 9x hand-off to the driver installer program.
-#include "app/LauncherApp.h"
+// The Windows 9x hand-off to the driver installer program.
+#include "handoff/Win9xInstaller.h"
 
 namespace quelm {
 
 bool IsInstallerWindowCandidate(const ScreenRect& rect, uint32_t style, const ScreenSize& screen) {
   return rect.left >= 0 && rect.top >= 0 && rect.left <= screen.width && rect.top <= screen.height &&
          rect.right > 0 && (style & kVisibleStyle) != 0;
-}
-
-int32_t LauncherApp::Install() {
-  const OsKind kind = probe.ClassifyOs();
-  if (kind != OsKind::W95A && kind != OsKind::W95B && kind != OsKind::W95C && kind != OsKind::W98) {
-    ShowMessage("NotSupport", MessageStyle::kOk);
-    RequestQuit();
-    return 1;
-  }
-  win9xInstaller_.Prepare(card);
-  installer = &win9xInstaller_;
-  if (installer->Run() != 0) return 1;
-  ShowMessage("InstallFailed", MessageStyle::kOk);
-  return 0;
 }
 
 void Win9xInstaller::Prepare(const CardInfo& card) {
@@ -35,25 +21,28 @@ void Win9xInstaller::BuildCommandLine(Text<kCommandLineCapacity>& commandLine) c
   static_assert(kCommandLineCapacity > sizeof("vadrun.exe Enum\\PCI\\   -2147483648") + 2 * kNameCapacity +
                                            kPathCapacity,
                 "the command line must hold the longest fields whole");
-  Format(commandLine, "vadrun.exe Enum\\PCI\\%s %s %s %d", hardwareId, location, installDir, passFlag);
+  const bool whole =
+      Format(commandLine, "vadrun.exe Enum\\PCI\\%s %s %s %d", hardwareId, location, installDir, passFlag);
+  static_cast<void>(whole);  // always: the capacity holds the longest fields, as asserted above
 }
 
-int32_t Win9xInstaller::Run() {
-  LauncherApp& app = *LauncherApp::Current();
+InstallerOutcome Win9xInstaller::Run() {
   platform_.ShowWaitCursor();
+  InstallerOutcome outcome;
   const uint32_t error = Launch();
   if (error != 0) {
-    app.exitCode = static_cast<int32_t>(error);
-    return 0;
+    outcome.exitCode = static_cast<int32_t>(error);
+    return outcome;
   }
   // An installer program that ends before its window or button shows up needs no more pressing.
   if (FindInstallerWindow()) ConfirmInstallerWindow();
   platform_.WaitForProcess(process_.process);
-  app.exitCode = static_cast<int32_t>(platform_.ReadProcessExitCode(process_.process));
+  outcome.started = true;
+  outcome.exitCode = static_cast<int32_t>(platform_.ReadProcessExitCode(process_.process));
   platform_.ReleaseHandle(process_.thread);
   platform_.ReleaseHandle(process_.process);
   process_ = ProcessInfo();
-  return 1;
+  return outcome;
 }
 
 uint32_t Win9xInstaller::Launch() {

@@ -1,0 +1,39 @@
+// The Windows versions the launcher tells apart, their names in QUELM.INI, and what each one gets.
+#pragma once
+
+#include <stdint.h>
+
+namespace quelm {
+
+enum class OsKind : int32_t {
+  OTHER = 0,  // neither a Windows 9x nor a Windows NT platform
+  WIN95 = 10,
+  W95A = 11,
+  W95B = 12,
+  W95C = 13,
+  W98 = 14,
+  WINNT = 20,
+  NT31 = 21,
+  NT35X = 22,
+  NT40 = 23,
+};
+
+// Every kind that has a name, in the order of their values.
+inline constexpr OsKind kNamedOsKinds[] = {OsKind::WIN95, OsKind::W95A,  OsKind::W95B,  OsKind::W95C, OsKind::W98,
+                                           OsKind::WINNT, OsKind::NT31, OsKind::NT35X, OsKind::NT40};
+
+// The name the configuration file uses for a kind: "W95B", "NT40", ...; empty for OTHER.
+const char* OsNameOf(OsKind kind);
+
+// Whether start-up reads the kind's "SubDir" entry: the systems Install serves, and NT 4.0.
+constexpr bool UsesSubDirEntry(OsKind kind) {
+  return kind == OsKind::W95A || kind == OsKind::W95B || kind == OsKind::W95C || kind == OsKind::W98 ||
+         kind == OsKind::NT40;
+}
+
+// Whether Install hands the card to the installer program there: Windows 95 (A, B and C) and 98.
+constexpr bool OffersInstall(OsKind kind) {
+  return kind == OsKind::W95A || kind == OsKind::W95B || kind == OsKind::W95C || kind == OsKind::W98;
+}
+
+}  // namespace quelm

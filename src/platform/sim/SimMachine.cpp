@@ -2,24 +2,16 @@
 #include "platform/sim/SimMachine.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
 #include "app/AppFrame.h"
 #include "app/LauncherApp.h"
-#include "handoff/Win9xInstaller.h"
 #include "platform/sim/SimProfile.h"
 #include "platform/PciSlot.h"
 
 namespace quelm::sim {
 
 namespace {
-
-constexpr uint32_t kErrorFileNotFound = 2;
-constexpr uint32_t kShellThreadId = 0x10;
-constexpr uint32_t kNormalWindowStyle = kVisibleStyle | 0x00C00000;  // visible, with a caption
-// Where Windows parks a minimised window.
-constexpr ScreenRect kMinimisedRect{-32000, -32000, -31840, -31976};
 
 VersionRecord MakeVersion(uint32_t platformId, uint32_t major, uint32_t minor, uint32_t build,
                           const char* service) {
@@ -30,15 +22,6 @@ VersionRecord MakeVersion(uint32_t platformId, uint32_t major, uint32_t minor, u
   record.buildNumber = build;
   std::strncpy(record.serviceText, service, sizeof(record.serviceText) - 1);
   return record;
-}
-
-bool IsInstallerProgram(const std::string& commandLine) {
-  const std::string program = commandLine.substr(0, commandLine.find(' '));
-  if (program.size() != 10) return false;
-  for (size_t i = 0; i < program.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(program[i])) != "vadrun.exe"[i]) return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -106,12 +89,9 @@ std::optional<VersionRecord> VersionForOsName(const std::string& name) {
 
 SimMachine::SimMachine()
     : version(*VersionForOsName("W98")),
+      desktop_(installer, events_),
       pciIdentification_(kPciSlotCount),
-      pciPresent_(kPciSlotCount) {
-  // Something else is always on the desktop: the shell's tray and a hidden helper window.
-  foreignWindows_.push_back({0x100, kShellThreadId, {0, 452, 640, 480}, kNormalWindowStyle});
-  foreignWindows_.push_back({0x104, kShellThreadId, {0, 0, 0, 0}, 0});
-}
+      pciPresent_(kPciSlotCount) {}
 
 void SimMachine::SetCommandTail(const std::string& tail) {
   commandLine = tail.empty() ? "QUELM.EXE" : "QUELM.EXE " + tail;
@@ -217,152 +197,6 @@ int32_t SimMachine::ShowMessageBox(const char* key, const char* text, const char
 }
 
 void SimMachine::PostQuitRequest(int32_t) { events_.push_back(QuitEvent{}); }
-
-uint32_t SimMachine::StartProcess(char* commandLineText, ProcessInfo& info) {
-  InstallerEvent event;
-  event.commandLine = commandLineText;
-  if (!installer.present || !IsInstallerProgram(event.commandLine)) {
-    event.error = kErrorFileNotFound;
-    events_.push_back(event);
-    return kErrorFileNotFound;
-  }
-  event.started = true;
-  events_.push_back(event);
-  uint32_t exitCode = installer.exitCode;
-  if (!installer.exitCodesInOrder.empty()) {
-    exitCode = installer.exitCodesInOrder[std::min(processes_.size(), installer.exitCodesInOrder.size() - 1)];
-  }
-  Process process{nextHandle_, nextHandle_ + 1, static_cast<uint32_t>(0x400 + processes_.size()),
-                  clockMs_, std::nullopt, exitCode, events_.size() - 1};
-  nextHandle_ += 0x20;
-  if (installer.lifetimeMs) process.endMs = clockMs_ + *installer.lifetimeMs;
-  processes_.push_back(process);
-  processHandlesOpen_ += 2;
-  info.process = process.processHandle;
-  info.thread = process.threadHandle;
-  info.processId = process.threadId - 1;
-  info.threadId = process.threadId;
-  return 0;
-}
-
-SimMachine::Process* SimMachine::FindProcess(NativeHandle handle) {
-  for (Process& process : processes_) {
-    if (process.processHandle == handle) return &process;
-  }
-  return nullptr;
-}
-
-bool SimMachine::HasProcessEnded(NativeHandle process) {
-  const Process* found = FindProcess(process);
-  return !found || HasEnded(*found);
-}
-
-void SimMachine::EndAfterHang(Process& process, const char* waitingFor) {
-  events_.push_back(HangEvent{waitingFor});
-  process.endMs = clockMs_;
-  process.exitCode = kEndedAfterHangExitCode;
-}
-
-void SimMachine::WaitForProcess(NativeHandle handle) {
-  Process* process = FindProcess(handle);
-  if (!process) return;
-  if (!process->endMs) EndAfterHang(*process, "the installer program to end");
-  if (*process->endMs > clockMs_) clockMs_ = *process->endMs;
-}
-
-uint32_t SimMachine::ReadProcessExitCode(NativeHandle handle) {
-  Process* process = FindProcess(handle);
-  if (!process) return 0;
-  if (!HasEnded(*process)) return 259;  // STILL_ACTIVE
-  EventOf(*process).exitCode = process->exitCode;
-  return process->exitCode;
-}
-
-void SimMachine::ReleaseHandle(NativeHandle handle) {
-  for (const Process& process : processes_) {
-    if ((process.processHandle == handle || process.threadHandle == handle) && processHandlesOpen_ > 0) {
-      --processHandlesOpen_;
-    }
-  }
-}
-
-std::vector<SimMachine::Window> SimMachine::WindowsInZOrder() const {
-  std::vector<Window> windows;
-  // The newest window lies on top.
-  for (auto process = processes_.rbegin(); process != processes_.rend(); ++process) {
-    if (HasEnded(*process) || installer.window == InstallerWindow::kNever) continue;
-    if (clockMs_ < process->startMs + installer.showAfterMs) continue;
-    Window window{process->processHandle + 0x10, process->threadId, installer.rect, kNormalWindowStyle};
-    if (installer.window == InstallerWindow::kOffscreen) window.rect = kMinimisedRect;
-    if (installer.window == InstallerWindow::kHidden) window.style &= ~kVisibleStyle;
-    windows.push_back(window);
-  }
-  windows.insert(windows.end(), foreignWindows_.begin(), foreignWindows_.end());
-  return windows;
-}
-
-NativeHandle SimMachine::FirstTopLevelWindow() {
-  for (const Process& process : processes_) {
-    if (!HasEnded(process)) ++EventOf(process).windowPasses;
-  }
-  const std::vector<Window> windows = WindowsInZOrder();
-  return windows.empty() ? kNoHandle : windows.front().handle;
-}
-
-NativeHandle SimMachine::NextWindow(NativeHandle window) {
-  const std::vector<Window> windows = WindowsInZOrder();
-  for (size_t i = 0; i + 1 < windows.size(); ++i) {
-    if (windows[i].handle == window) return windows[i + 1].handle;
-  }
-  return kNoHandle;  // the last window, or one that no longer exists
-}
-
-std::optional<SimMachine::Window> SimMachine::FindWindow(NativeHandle window) const {
-  for (const Window& candidate : WindowsInZOrder()) {
-    if (candidate.handle == window) return candidate;
-  }
-  return std::nullopt;  // never was, or gone since
-}
-
-uint32_t SimMachine::ReadWindowThreadId(NativeHandle window) {
-  const auto found = FindWindow(window);
-  return found ? found->threadId : 0;
-}
-
-bool SimMachine::ReadWindowRect(NativeHandle window, ScreenRect& rect) {
-  const auto found = FindWindow(window);
-  if (found) rect = found->rect;
-  return found.has_value();
-}
-
-uint32_t SimMachine::ReadWindowStyle(NativeHandle window) {
-  const auto found = FindWindow(window);
-  return found ? found->style : 0;
-}
-
-NativeHandle SimMachine::FindChildControl(NativeHandle window, int32_t controlId) {
-  if (controlId != kInstallerButtonId || !installer.hasButton) return kNoHandle;
-  const auto found = FindWindow(window);
-  return found && found->threadId != kShellThreadId ? window + 1 : kNoHandle;
-}
-
-void SimMachine::ClickButton(NativeHandle button) {
-  for (Process& process : processes_) {
-    if (process.processHandle + 0x11 == button && !HasEnded(process)) {
-      EventOf(process).clicked = true;
-      process.endMs = clockMs_ + installer.workMs;
-    }
-  }
-}
-
-void SimMachine::Pause(uint32_t milliseconds) {
-  clockMs_ += milliseconds;
-  for (Process& process : processes_) {
-    if (!process.endMs && clockMs_ - process.startMs > kHangLimitMs) {
-      EndAfterHang(process, "the installer program's window and button");
-    }
-  }
-}
 
 void SimMachine::ShellOpen(const char* file, const char* directory) {
   ShellEvent event;

@@ -1,4 +1,5 @@
-// A simulated Windows machine: disk folders, registry, PCI bus, user answers and an installer program.
+// A simulated Windows machine: disk folders, registry, PCI bus, code page, user answers, and a desktop
+// on which the installer program runs.
 #pragma once
 
 #include <stdint.h>
@@ -7,91 +8,16 @@
 #include <map>
 #include <optional>
 #include <string>
-#include <variant>
 #include <vector>
 
 #include "app/RunObserver.h"
 #include "platform/Platform.h"
+#include "platform/sim/SimDesktop.h"
+#include "platform/sim/SimEvents.h"
 #include "platform/sim/SimFileSystem.h"
 #include "platform/sim/SimRegistry.h"
 
 namespace quelm::sim {
-
-// --- What a run shows, in order --------------------------------------------------------------
-
-struct StartEvent {
-  std::string osName;
-  std::string baseDir;
-  std::string iniPath;
-  std::string installDir;
-  int32_t usbSupplementInstalled = 0;
-  std::string pciAccess;  // how the real program reaches the configuration space here
-};
-
-struct MessageEvent {
-  std::string key;
-  uint32_t style = 0;
-  std::string text;
-  int32_t answer = kAnswerOk;
-};
-
-struct QuitEvent {};
-
-struct CardEvent {
-  std::string hardwareId;
-  std::string location;
-  std::string busType;
-  int32_t passFlag = 0;
-};
-
-struct InstallerEvent {
-  std::string commandLine;
-  bool started = false;
-  uint32_t error = 0;          // the system's error code when it could not be started
-  uint32_t exitCode = 0;       // once it has ended
-  uint32_t windowPasses = 0;   // passes over the top-level windows while looking for its window
-  bool clicked = false;        // its button was pressed
-};
-
-struct ShellEvent {
-  std::string file;
-  std::optional<std::string> directory;  // none when no working directory was given
-};
-
-// The launcher would have waited forever here on a real machine; the simulation ends the installer
-// program (as a user would through the task list) so that the run can be shown to its end.
-struct HangEvent {
-  std::string waitingFor;
-};
-
-struct ExitEvent {
-  int32_t exitCode = 0;
-};
-
-using Event = std::variant<StartEvent, MessageEvent, QuitEvent, CardEvent, InstallerEvent, ShellEvent,
-                           HangEvent, ExitEvent>;
-
-// --- The installer program ------------------------------------------------------------------------
-
-enum class InstallerWindow { kNormal, kOffscreen, kHidden, kNever };
-
-struct InstallerBehaviour {
-  bool present = true;               // false: it cannot be started ("file not found")
-  InstallerWindow window = InstallerWindow::kNormal;
-  ScreenRect rect{160, 120, 480, 360};  // where a normal window shows
-  uint32_t showAfterMs = 0;          // from its start until its window shows
-  bool hasButton = true;             // its window has control 1
-  uint32_t exitCode = 0;
-  // Exit codes of the first, second, ... start; later starts repeat the last. `exitCode` when empty.
-  std::vector<uint32_t> exitCodesInOrder;
-  uint32_t workMs = 0;               // from the click until it ends
-  std::optional<uint32_t> lifetimeMs;  // ends by itself this long after its start
-};
-
-// The exit code a program gets when the simulation ends it after a hang.
-inline constexpr uint32_t kEndedAfterHangExitCode = 1;
-// How long the launcher may wait for an installer program before the simulation calls it a hang.
-inline constexpr uint64_t kHangLimitMs = 10ull * 60 * 1000;
 
 // How QUELM.EXE reaches the PCI configuration space on a machine: the ports on Windows 9x, SetupAPI's
 // list of present devices on Windows 2000 and later, neither on NT 3.x and 4.0 (or Win32s), where no
@@ -117,6 +43,9 @@ std::optional<VersionRecord> VersionForOsName(const std::string& name);
 class SimMachine final : public Platform, public RunObserver {
  public:
   SimMachine();
+  // The desktop keeps references into the machine.
+  SimMachine(const SimMachine&) = delete;
+  SimMachine& operator=(const SimMachine&) = delete;
 
   // --- Set-up -------------------------------------------------------------------------------
   FileSystem fileSystem;
@@ -143,8 +72,8 @@ class SimMachine final : public Platform, public RunObserver {
   // --- What happened --------------------------------------------------------------------------
   const std::vector<Event>& Events() const { return events_; }
   uint64_t PciReads() const { return pciReads_; }
-  uint64_t ClockMs() const { return clockMs_; }
-  size_t OpenHandles() const { return registryHandles_.size() + processHandlesOpen_; }
+  uint64_t ClockMs() const { return desktop_.ClockMs(); }
+  size_t OpenHandles() const { return registryHandles_.size() + desktop_.OpenHandles(); }
   unsigned WaitCursorShown() const { return waitCursorShown_; }
   unsigned MessageLoopRuns() const { return messageLoopRuns_; }
   template <typename T>
@@ -173,20 +102,24 @@ class SimMachine final : public Platform, public RunObserver {
   void PostQuitRequest(int32_t status) override;
   void RunMessageLoop() override { ++messageLoopRuns_; }
   void ShowWaitCursor() override { ++waitCursorShown_; }
-  uint32_t StartProcess(char* commandLineText, ProcessInfo& info) override;
-  bool HasProcessEnded(NativeHandle process) override;
-  void WaitForProcess(NativeHandle process) override;
-  uint32_t ReadProcessExitCode(NativeHandle process) override;
-  void ReleaseHandle(NativeHandle handle) override;
+  uint32_t StartProcess(char* commandLineText, ProcessInfo& info) override {
+    return desktop_.StartProcess(commandLineText, info);
+  }
+  bool HasProcessEnded(NativeHandle process) override { return desktop_.HasProcessEnded(process); }
+  void WaitForProcess(NativeHandle process) override { desktop_.WaitForProcess(process); }
+  uint32_t ReadProcessExitCode(NativeHandle process) override { return desktop_.ReadProcessExitCode(process); }
+  void ReleaseHandle(NativeHandle handle) override { desktop_.ReleaseHandle(handle); }
   ScreenSize ReadScreenSize() override { return screen; }
-  NativeHandle FirstTopLevelWindow() override;
-  NativeHandle NextWindow(NativeHandle window) override;
-  uint32_t ReadWindowThreadId(NativeHandle window) override;
-  bool ReadWindowRect(NativeHandle window, ScreenRect& rect) override;
-  uint32_t ReadWindowStyle(NativeHandle window) override;
-  NativeHandle FindChildControl(NativeHandle window, int32_t controlId) override;
-  void ClickButton(NativeHandle button) override;
-  void Pause(uint32_t milliseconds) override;
+  NativeHandle FirstTopLevelWindow() override { return desktop_.FirstTopLevelWindow(); }
+  NativeHandle NextWindow(NativeHandle window) override { return desktop_.NextWindow(window); }
+  uint32_t ReadWindowThreadId(NativeHandle window) override { return desktop_.ReadWindowThreadId(window); }
+  bool ReadWindowRect(NativeHandle window, ScreenRect& rect) override { return desktop_.ReadWindowRect(window, rect); }
+  uint32_t ReadWindowStyle(NativeHandle window) override { return desktop_.ReadWindowStyle(window); }
+  NativeHandle FindChildControl(NativeHandle window, int32_t controlId) override {
+    return desktop_.FindChildControl(window, controlId);
+  }
+  void ClickButton(NativeHandle button) override { desktop_.ClickButton(button); }
+  void Pause(uint32_t milliseconds) override { desktop_.Pause(milliseconds); }
   void ShellOpen(const char* file, const char* directory) override;
 
   // --- RunObserver ----------------------------------------------------------------------------
@@ -194,42 +127,16 @@ class SimMachine final : public Platform, public RunObserver {
   void OnCardDetected(const CardInfo& card) override;
 
  private:
-  struct Window {
-    NativeHandle handle;
-    uint32_t threadId;
-    ScreenRect rect;
-    uint32_t style;
-  };
-  // One started installer program.
-  struct Process {
-    NativeHandle processHandle;
-    NativeHandle threadHandle;
-    uint32_t threadId;
-    uint64_t startMs;
-    std::optional<uint64_t> endMs;  // known once it is bound to end
-    uint32_t exitCode;
-    size_t eventIndex;  // its InstallerEvent
-  };
-
   char CurrentDrive() const;
-  std::vector<Window> WindowsInZOrder() const;
-  std::optional<Window> FindWindow(NativeHandle window) const;
-  Process* FindProcess(NativeHandle handle);
-  bool HasEnded(const Process& process) const { return process.endMs && clockMs_ >= *process.endMs; }
-  InstallerEvent& EventOf(const Process& process) { return std::get<InstallerEvent>(events_[process.eventIndex]); }
-  void EndAfterHang(Process& process, const char* waitingFor);
 
   std::vector<Event> events_;
+  SimDesktop desktop_;
   // By slot (bus << 8 | device << 3 | function): a flat table, because a scan reads every slot.
   std::vector<uint32_t> pciIdentification_;
   std::vector<bool> pciPresent_;
   uint64_t pciReads_ = 0;
   std::map<NativeHandle, RegistryKey*> registryHandles_;
   NativeHandle nextHandle_ = 0x1000;
-  std::vector<Process> processes_;
-  size_t processHandlesOpen_ = 0;
-  std::vector<Window> foreignWindows_;
-  uint64_t clockMs_ = 0;
   unsigned waitCursorShown_ = 0;
   unsigned messageLoopRuns_ = 0;
 };

@@ -1,0 +1,94 @@
+// The simulated machine's desktop: the installer program's processes, their windows among the shell's,
+// and the clock they run on.
+#pragma once
+
+#include <stdint.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "platform/sim/SimEvents.h"
+
+namespace quelm::sim {
+
+enum class InstallerWindow { kNormal, kOffscreen, kHidden, kNever };
+
+struct InstallerBehaviour {
+  bool present = true;               // false: it cannot be started ("file not found")
+  InstallerWindow window = InstallerWindow::kNormal;
+  ScreenRect rect{160, 120, 480, 360};  // where a normal window shows
+  uint32_t showAfterMs = 0;          // from its start until its window shows
+  bool hasButton = true;             // its window has control 1
+  uint32_t exitCode = 0;
+  // Exit codes of the first, second, ... start; later starts repeat the last. `exitCode` when empty.
+  std::vector<uint32_t> exitCodesInOrder;
+  uint32_t workMs = 0;               // from the click until it ends
+  std::optional<uint32_t> lifetimeMs;  // ends by itself this long after its start
+};
+
+// The exit code a program gets when the simulation ends it after a hang.
+inline constexpr uint32_t kEndedAfterHangExitCode = 1;
+// How long the launcher may wait for an installer program before the simulation calls it a hang.
+inline constexpr uint64_t kHangLimitMs = 10ull * 60 * 1000;
+
+// Starts, runs and ends installer programs on a virtual clock, and answers the window walk. Records an
+// InstallerEvent per start and a HangEvent where the launcher would wait forever, in `events`.
+class SimDesktop {
+ public:
+  SimDesktop(const InstallerBehaviour& installer, std::vector<Event>& events);
+
+  // As the Platform operations of the same names.
+  uint32_t StartProcess(const std::string& commandLine, ProcessInfo& info);
+  bool HasProcessEnded(NativeHandle process);
+  void WaitForProcess(NativeHandle process);
+  uint32_t ReadProcessExitCode(NativeHandle process);
+  void ReleaseHandle(NativeHandle handle);
+  NativeHandle FirstTopLevelWindow();
+  NativeHandle NextWindow(NativeHandle window);
+  uint32_t ReadWindowThreadId(NativeHandle window);
+  bool ReadWindowRect(NativeHandle window, ScreenRect& rect);
+  uint32_t ReadWindowStyle(NativeHandle window);
+  NativeHandle FindChildControl(NativeHandle window, int32_t controlId);
+  void ClickButton(NativeHandle button);
+  void Pause(uint32_t milliseconds);
+
+  uint64_t ClockMs() const { return clockMs_; }
+  size_t OpenHandles() const { return handlesOpen_; }
+
+ private:
+  struct Window {
+    NativeHandle handle;
+    uint32_t threadId;
+    ScreenRect rect;
+    uint32_t style;
+  };
+  // One started installer program.
+  struct Process {
+    NativeHandle processHandle;
+    NativeHandle threadHandle;
+    uint32_t threadId;
+    uint64_t startMs;
+    std::optional<uint64_t> endMs;  // known once it is bound to end
+    uint32_t exitCode;
+    size_t eventIndex;  // its InstallerEvent
+  };
+
+  std::vector<Window> WindowsInZOrder() const;
+  std::optional<Window> FindWindow(NativeHandle window) const;
+  Process* FindProcess(NativeHandle handle);
+  bool HasEnded(const Process& process) const { return process.endMs && clockMs_ >= *process.endMs; }
+  InstallerEvent& EventOf(const Process& process) { return std::get<InstallerEvent>(events_[process.eventIndex]); }
+  void EndAfterHang(Process& process, const char* waitingFor);
+
+  const InstallerBehaviour& installer_;
+  std::vector<Event>& events_;
+  std::vector<Process> processes_;
+  std::vector<Window> foreignWindows_;
+  NativeHandle nextHandle_ = 0x100000;
+  size_t handlesOpen_ = 0;
+  uint64_t clockMs_ = 0;
+};
+
+}  // namespace quelm::sim

@@ -1,0 +1,66 @@
+// What a run on the simulated machine shows, in order: the events quelm-sim prints and tests read.
+#pragma once
+
+#include <stdint.h>
+
+#include <optional>
+#include <string>
+#include <variant>
+
+#include "platform/Platform.h"
+
+namespace quelm::sim {
+
+struct StartEvent {
+  std::string osName;
+  std::string baseDir;
+  std::string iniPath;
+  std::string installDir;
+  int32_t usbSupplementInstalled = 0;
+  std::string pciAccess;  // how the real program reaches the configuration space here
+};
+
+struct MessageEvent {
+  std::string key;
+  uint32_t style = 0;
+  std::string text;
+  int32_t answer = kAnswerOk;
+};
+
+struct QuitEvent {};
+
+struct CardEvent {
+  std::string hardwareId;
+  std::string location;
+  std::string busType;
+  int32_t passFlag = 0;
+};
+
+struct InstallerEvent {
+  std::string commandLine;
+  bool started = false;
+  uint32_t error = 0;          // the system's error code when it could not be started
+  uint32_t exitCode = 0;       // once it has ended
+  uint32_t windowPasses = 0;   // passes over the top-level windows while looking for its window
+  bool clicked = false;        // its button was pressed
+};
+
+struct ShellEvent {
+  std::string file;
+  std::optional<std::string> directory;  // none when no working directory was given
+};
+
+// The launcher would have waited forever here on a real machine; the simulation ends the installer
+// program (as a user would through the task list) so that the run can be shown to its end.
+struct HangEvent {
+  std::string waitingFor;
+};
+
+struct ExitEvent {
+  int32_t exitCode = 0;
+};
+
+using Event = std::variant<StartEvent, MessageEvent, QuitEvent, CardEvent, InstallerEvent, ShellEvent,
+                           HangEvent, ExitEvent>;
+
+}  // namespace quelm::sim

@@ -23,6 +23,8 @@ add_library(quelm_sim STATIC
   src/platform/sim/SimMachine.cpp
   src/platform/sim/SimProfile.cpp
   src/platform/sim/SimRegistry.cpp
+  src/platform/sim/SimText.cpp
+  src/platform/sim/RegFile.cpp
 )
 target_link_libraries(quelm_sim PUBLIC quelm_core)
 target_compile_options(quelm_sim PRIVATE ${QUELM_WARNINGS})

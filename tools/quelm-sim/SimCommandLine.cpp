@@ -1,6 +1,8 @@
 // Applies quelm-sim's options to a simulated machine and renders what the run showed.
 #include "SimCommandLine.h"
 
+#include "platform/sim/RegFile.h"
+
 #include <iconv.h>
 
 #include <algorithm>
@@ -33,7 +35,7 @@ unsigned long ParseNumber(const std::string& text, int base, unsigned long maxim
 }
 
 std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (char& c : text) c = UpperAscii(c);
   return text;
 }
 
@@ -248,7 +250,7 @@ void ApplyOptions(const RunOptions& options, sim::SimMachine& machine) {
 
   for (const std::string& file : options.registryFiles) {
     try {
-      machine.registry.LoadRegFile(file);
+      LoadRegFile(machine.registry, file);
     } catch (const sim::RegFileError& fault) {
       throw UsageError(fault.what());
     }

@@ -5,19 +5,15 @@
 #include <sstream>
 #include <system_error>
 
+#include "config/Text.h"
+#include "platform/sim/SimText.h"
+
 namespace quelm::sim {
 
 namespace {
 
-char UpperDrive(char letter) { return (letter >= 'a' && letter <= 'z') ? static_cast<char>(letter - 'a' + 'A') : letter; }
-
 bool SameNameIgnoringCase(std::string_view left, std::string_view right) {
-  if (left.size() != right.size()) return false;
-  for (size_t i = 0; i < left.size(); ++i) {
-    auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (fold(left[i]) != fold(right[i])) return false;
-  }
-  return true;
+  return EqualsIgnoringCase(ViewOf(left), ViewOf(right));
 }
 
 // The entry of `folder` whose name equals `name` without regard to case; an exact match wins.
@@ -34,10 +30,10 @@ std::optional<std::filesystem::path> FindEntry(const std::filesystem::path& fold
 }  // namespace
 
 void FileSystem::MapDrive(char letter, const std::filesystem::path& folder) {
-  drives_[UpperDrive(letter)] = folder;
+  drives_[UpperAscii(letter)] = folder;
 }
 
-bool FileSystem::HasDrive(char letter) const { return drives_.count(UpperDrive(letter)) != 0; }
+bool FileSystem::HasDrive(char letter) const { return drives_.count(UpperAscii(letter)) != 0; }
 
 std::optional<std::filesystem::path> FileSystem::Resolve(std::string_view windowsPath, char currentDrive) const {
   char drive = currentDrive;
@@ -45,7 +41,7 @@ std::optional<std::filesystem::path> FileSystem::Resolve(std::string_view window
     drive = windowsPath[0];
     windowsPath.remove_prefix(2);
   }
-  const auto mapped = drives_.find(UpperDrive(drive));
+  const auto mapped = drives_.find(UpperAscii(drive));
   if (mapped == drives_.end()) return std::nullopt;
   std::filesystem::path current = mapped->second;
   size_t start = 0;

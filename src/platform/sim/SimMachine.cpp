@@ -137,14 +137,7 @@ bool SimMachine::OpenRegistryKey(NativeHandle parent, const char* subKey, Native
   } else if (const auto open = registryHandles_.find(parent); open != registryHandles_.end()) {
     node = open->second;
   }
-  const std::string_view path(subKey ? subKey : "");
-  size_t start = 0;
-  while (node && start < path.size()) {
-    size_t end = path.find('\\', start);
-    if (end == std::string_view::npos) end = path.size();
-    if (end > start) node = node->FindChild(path.substr(start, end - start));
-    start = end + 1;
-  }
+  if (node) node = node->FindPath(subKey ? subKey : "");
   if (!node || node->accessDenied) return false;
   key = nextHandle_++;
   registryHandles_[key] = node;

@@ -1,6 +1,8 @@
 // Reads one value out of profile-file text the way the Windows (Wine) profile reader does.
 #include "platform/sim/SimProfile.h"
 
+#include "platform/sim/SimText.h"
+
 #include <algorithm>
 #include <optional>
 #include <string>
@@ -27,18 +29,9 @@ std::string_view UpToNul(std::string_view text) {
   return text.substr(0, text.find('\0'));
 }
 
-char FoldCase(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 // Only A to Z are folded: Wine compares profile names with an ASCII-only case fold, so "É" and "é"
 // are different names there (Windows folds them; we follow Wine).
-bool SameName(std::string_view left, std::string_view right) {
-  return left.size() == right.size() &&
-         std::equal(left.begin(), left.end(), right.begin(), [](char a, char b) {
-           return FoldCase(a) == FoldCase(b);
-         });
-}
+bool SameName(std::string_view left, std::string_view right) { return EqualsIgnoringCase(ViewOf(left), ViewOf(right)); }
 
 // Code points up to 0xFF stand for themselves in the 8-bit text and anything else becomes '?' (two
 // for a character outside the 16-bit range, one per UTF-16 unit). Wine goes through the ANSI code page
@@ -50,16 +43,6 @@ void AppendCodePoint(std::string& out, uint32_t codePoint) {
   } else {
     out.append(codePoint > 0xFFFF ? 2 : 1, '?');
   }
-}
-
-std::string FromUtf16(std::string_view bytes, bool bigEndian) {
-  std::string out;
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    const auto first = static_cast<unsigned char>(bytes[i]);
-    const auto second = static_cast<unsigned char>(bytes[i + 1]);
-    AppendCodePoint(out, bigEndian ? (first << 8 | second) : (second << 8 | first));
-  }
-  return out;
 }
 
 // Invalid sequences give U+FFFD per offending byte, as the Windows converter does.
@@ -98,9 +81,13 @@ std::string FromUtf8(std::string_view bytes) {
 // Files with a byte-order mark are decoded as the Windows loader does and brought back to 8-bit text;
 // everything else is already 8-bit text in the system code page and is read byte for byte.
 std::optional<std::string> DecodeMarkedText(std::string_view contents) {
-  if (contents.substr(0, 3) == "\xEF\xBB\xBF") return FromUtf8(contents.substr(3));
-  if (contents.substr(0, 2) == "\xFF\xFE") return FromUtf16(contents.substr(2), false);
-  if (contents.substr(0, 2) == "\xFE\xFF") return FromUtf16(contents.substr(2), true);
+  size_t markLength = 0;
+  switch (ByteOrderMarkOf(contents, markLength)) {
+    case ByteOrderMark::kUtf8: return FromUtf8(contents.substr(markLength));
+    case ByteOrderMark::kUtf16LittleEndian: return FromUtf16(contents.substr(markLength), false);
+    case ByteOrderMark::kUtf16BigEndian: return FromUtf16(contents.substr(markLength), true);
+    case ByteOrderMark::kNone: break;
+  }
   return std::nullopt;
 }
 

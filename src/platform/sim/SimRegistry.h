@@ -1,11 +1,9 @@
-// The simulated machine's registry below HKEY_LOCAL_MACHINE, loaded from .reg files.
+// The simulated machine's registry below HKEY_LOCAL_MACHINE: keys with their values.
 #pragma once
 
 #include <stdint.h>
 
-#include <filesystem>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +14,9 @@ inline constexpr uint32_t kRegString = 1;  // REG_SZ
 inline constexpr uint32_t kRegExpandString = 2;
 inline constexpr uint32_t kRegBinary = 3;
 inline constexpr uint32_t kRegDword = 4;
+
+// Backslash-separated key names; empty parts (a leading, trailing or doubled backslash) are skipped.
+std::vector<std::string_view> SplitRegistryPath(std::string_view path);
 
 struct RegistryValue {
   std::string name;  // empty for the default value ("@")
@@ -31,6 +32,8 @@ class RegistryKey {
   // Subkeys in the order RegEnumKeyExA gives them: sorted without regard to case, as NT and Wine do.
   const std::vector<std::unique_ptr<RegistryKey>>& Children() const { return children_; }
   RegistryKey* FindChild(std::string_view name) const;
+  // A path of backslash-separated names below this key; null when any part is missing.
+  RegistryKey* FindPath(std::string_view path);
   // The child of that name, created if missing.
   RegistryKey& Child(std::string_view name);
   void RemoveChild(std::string_view name);
@@ -48,13 +51,6 @@ class RegistryKey {
   std::vector<RegistryValue> values_;
 };
 
-// A .reg file that cannot be loaded: `line` is 1-based, 0 when the file could not be read.
-class RegFileError : public std::runtime_error {
- public:
-  RegFileError(const std::string& source, unsigned line, const std::string& message);
-  unsigned line;
-};
-
 class Registry {
  public:
   Registry() : root_("HKEY_LOCAL_MACHINE") {}
@@ -66,13 +62,6 @@ class Registry {
 
   void SetString(std::string_view keyPath, std::string_view name, std::string_view value);
   void SetDword(std::string_view keyPath, std::string_view name, uint32_t value);
-
-  // REGEDIT4 or "Windows Registry Editor Version 5.00" text, 8-bit or UTF-16LE with its byte-order
-  // mark: keys under HKEY_LOCAL_MACHINE (or HKLM), string, dword, hex and hex(N) values with the
-  // escapes regedit writes, "@" for the default value, deletions with "[-key]" and "name"=-.
-  // Throws RegFileError naming the line of the first fault; nothing is applied then.
-  void LoadRegFile(const std::filesystem::path& file);
-  void LoadRegText(std::string_view text, const std::string& sourceName);
 
  private:
   RegistryKey root_;

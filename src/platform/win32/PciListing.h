@@ -3,6 +3,7 @@
 
 #include <stdint.h>
 
+#include "config/Text.h"
 #include "platform/PciSlot.h"
 
 namespace quelm {
@@ -15,8 +16,7 @@ inline bool ParsePciHardwareId(const char* text, uint32_t& identification) {
   const char* pattern = "PCI\\VEN_####&DEV_####";
   uint32_t digits = 0;
   for (const char* at = text; *pattern != '\0'; ++pattern, ++at) {
-    char character = *at;
-    if (character >= 'a' && character <= 'z') character = static_cast<char>(character - 'a' + 'A');
+    const char character = UpperAscii(*at);
     if (*pattern != '#') {
       if (character != *pattern) return false;
     } else if (character >= '0' && character <= '9') {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/sim/RegFile.h"
 #include "platform/sim/SimRegistry.h"
 
 namespace quelm::sim {
@@ -123,7 +124,7 @@ TEST(Registry, LoadsValuesOfEverySyntax) {
   for (const LoadCase& test : cases) {
     SCOPED_TRACE(test.name);
     Registry registry;
-    registry.LoadRegText(test.text, "case.reg");
+    LoadRegText(registry, test.text, "case.reg");
     const RegistryKey* key = registry.Find(test.key);
     ASSERT_NE(key, nullptr);
     const RegistryValue* value = key->FindValue(test.value);
@@ -138,7 +139,7 @@ TEST(Registry, LoadsDeletionsAndEmptyKeys) {
   registry.SetString("Gone\\Deep\\Er", "v", "x");
   registry.SetString("Kept", "drop", "x");
   registry.SetString("Kept", "stay", "x");
-  registry.LoadRegText(
+  LoadRegText(registry, 
       "REGEDIT4\n[-HKLM\\gone]\n[-HKLM\\Never\\There]\n[HKLM\\Kept]\n\"DROP\"=-\n\"absent\"=-\n["
       "HKLM\\Empty\\Key]\n",
       "case.reg");
@@ -194,7 +195,7 @@ TEST(Registry, RejectsFaultyFilesNamingTheLineAndChangesNothing) {
     Registry registry;
     registry.SetString("Kept", "v", "old");
     try {
-      registry.LoadRegText(test.text, "bad.reg");
+      LoadRegText(registry, test.text, "bad.reg");
       ADD_FAILURE() << "loaded without error";
     } catch (const RegFileError& error) {
       EXPECT_EQ(error.line, test.line) << error.what();
@@ -209,7 +210,7 @@ TEST(Registry, RejectsFaultyFilesNamingTheLineAndChangesNothing) {
 
 TEST(Registry, LoadsRegeditUtf16Export) {
   Registry registry;
-  registry.LoadRegFile(QUELM_TEST_DATA_DIR "/reg/utf16-export.reg");
+  LoadRegFile(registry, QUELM_TEST_DATA_DIR "/reg/utf16-export.reg");
   const RegistryKey* pci = registry.Find("Enum\\PCI");
   ASSERT_NE(pci, nullptr);
   EXPECT_EQ(ChildNames(*pci),
@@ -227,7 +228,7 @@ TEST(Registry, ReportsAFileThatCannotBeOpened) {
   Registry registry;
   const std::string path = QUELM_TEST_DATA_DIR "/reg/no-such-file.reg";
   try {
-    registry.LoadRegFile(path);
+    LoadRegFile(registry, path);
     ADD_FAILURE() << "loaded a missing file";
   } catch (const RegFileError& error) {
     EXPECT_EQ(error.line, 0u);

@@ -2,7 +2,8 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
-#include "SimCommandLine.h"
+#include "EventRendering.h"
+#include "RunOptions.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// quelm-sim's command line: options into a simulated machine, and a run's events into text or JSON.
+// quelm-sim's run options and how they set up a simulated machine.
 #pragma once
 
 #include <stdexcept>
@@ -43,15 +43,5 @@ void ApplyOptions(const RunOptions& options, sim::SimMachine& machine);
 VersionRecord ParseVersion(const std::string& text);
 // Parses BB:DD.F=VVVV:DDDD (hexadecimal); throws UsageError.
 void AddPciDevice(const std::string& text, sim::SimMachine& machine);
-
-// The run's events, one JSON object per line, or as a person would read them; the machine's texts are
-// in `codePage`.
-std::string RenderJson(const std::vector<sim::Event>& events, uint32_t codePage = 1252);
-std::string RenderText(const std::vector<sim::Event>& events, uint32_t codePage = 1252);
-
-// Texts are in the machine's code page; terminals and JSON want UTF-8. Bytes the code page does not
-// define become U+FFFD, but for the five that the Western code page leaves undefined, which keep their
-// own value (as Windows converts them).
-std::string ToUtf8(const std::string& text, uint32_t codePage);
 
 }  // namespace quelm::tool

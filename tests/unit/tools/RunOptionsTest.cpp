@@ -1,5 +1,6 @@
 // quelm-sim's option values: version records, PCI devices, and text for terminals and JSON.
-#include "SimCommandLine.h"
+#include "EventRendering.h"
+#include "RunOptions.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,23 @@
+// quelm-sim's output: a run's events as text or JSON, in UTF-8.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/sim/SimEvents.h"
+
+namespace quelm::tool {
+
+// The run's events, one JSON object per line, or as a person would read them; the machine's texts are
+// in `codePage`.
+std::string RenderJson(const std::vector<sim::Event>& events, uint32_t codePage = 1252);
+std::string RenderText(const std::vector<sim::Event>& events, uint32_t codePage = 1252);
+
+// Texts are in the machine's code page; terminals and JSON want UTF-8. Bytes the code page does not
+// define become U+FFFD, but for the five that the Western code page leaves undefined, which keep their
+// own value (as Windows converts them).
+std::string ToUtf8(const std::string& text, uint32_t codePage);
+
+}  // namespace quelm::tool

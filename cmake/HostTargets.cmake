@@ -3,8 +3,6 @@ find_package(GTest REQUIRED)
 find_package(CLI11 CONFIG REQUIRED)
 find_package(nlohmann_json 3 REQUIRED)
 
-set(QUELM_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion)
-
 option(QUELM_SANITIZE "Build the host targets with the address and undefined-behaviour sanitizers" OFF)
 if(QUELM_SANITIZE)
   # The core has no RTTI, which the virtual-pointer check needs.
@@ -42,6 +40,3 @@ target_compile_options(quelm-sim PRIVATE ${QUELM_WARNINGS})
 add_executable(pci-scan-bench bench/PciScanBench.cpp)
 target_link_libraries(pci-scan-bench PRIVATE quelm_sim)
 
-include(CTest)
-enable_testing()
-add_subdirectory(tests)

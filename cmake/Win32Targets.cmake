@@ -25,7 +25,7 @@ endif()
 
 set(QUELM_WIN32_COMPILE_FLAGS ${QUELM_CORE_FLAGS} -nostdlib -Os -fno-asynchronous-unwind-tables
     -fno-unwind-tables -ffunction-sections -fdata-sections -fno-ident -fno-stack-protector
-    ${QUELM_ARCH_FLAGS} -Wall -Wextra)
+    ${QUELM_ARCH_FLAGS} ${QUELM_WARNINGS})
 # Subsystem and operating-system versions 4.0 so that Windows 95 and NT 4.0 accept the image; no
 # relocations (nothing is ever rebased) and no time stamp (the same sources give the same bytes).
 set(QUELM_WIN32_LINK_FLAGS ${QUELM_ARCH_FLAGS} -nostdlib -s -Wl,--gc-sections -Wl,--subsystem,windows:4.0
@@ -76,5 +76,3 @@ target_compile_options(vadrun PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${QUELM_WIN32_CO
 target_link_options(vadrun PRIVATE ${QUELM_WIN32_LINK_FLAGS} -Wl,-e,${QUELM_SYMBOL_PREFIX}VadRunEntry)
 target_link_libraries(vadrun PRIVATE quelm_win32_runtime kernel32 user32 gdi32)
 
-# Programs the end-to-end tests run under Wine next to QUELM.EXE.
-include(${PROJECT_SOURCE_DIR}/tests/e2e/wine/Win32TestPrograms.cmake OPTIONAL)

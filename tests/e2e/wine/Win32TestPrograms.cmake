@@ -5,7 +5,7 @@ function(quelm_add_wine_test_program name source)
   add_executable(quelm_test_${name} ${CMAKE_CURRENT_LIST_DIR}/${source})
   set_target_properties(quelm_test_${name} PROPERTIES OUTPUT_NAME ${name}
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-  target_compile_options(quelm_test_${name} PRIVATE -O2 -Wall -Wextra)
+  target_compile_options(quelm_test_${name} PRIVATE -O2 ${QUELM_WARNINGS})
   target_link_options(quelm_test_${name} PRIVATE -static)
   target_link_libraries(quelm_test_${name} PRIVATE user32 kernel32)
 endfunction()

@@ -30,7 +30,8 @@ std::filesystem::path WriteDisk(unsigned entries) {
   std::ofstream ini(folder / "QUELM.INI", std::ios::binary | std::ios::trunc);
   ini << "[Application]\r\nW98=DetectCard,End\r\n[DetectCard]\r\n";
   // None of these cards is on the bus.
-  for (unsigned n = 1; n <= entries; ++n) ini << n << "=" << 0x1A00 + n << "," << 0x3C00 + n << ",PCI,1,0\r\n";
+  for (unsigned n = 1; n <= entries; ++n)
+    ini << n << "=" << 0x1A00 + n << "," << 0x3C00 + n << ",PCI,1,0\r\n";
   ini << "[Message]\r\nDetectCard=No supported card was found.\r\n";
   return folder;
 }
@@ -62,14 +63,17 @@ int main() {
     quelm::PciAddress address;
     unsigned found = 0;
     for (unsigned n = 1; n <= entries; ++n) {
-      found += quelm::ScanForDevice(fresh, quelm::PciIdentification(static_cast<int32_t>(0x1A00 + n),
-                                                                    static_cast<int32_t>(0x3C00 + n)),
-                                    address) ? 1 : 0;
+      found += quelm::ScanForDevice(fresh,
+                                    quelm::PciIdentification(static_cast<int32_t>(0x1A00 + n),
+                                                             static_cast<int32_t>(0x3C00 + n)),
+                                    address)
+                   ? 1
+                   : 0;
     }
     const double freshMs = MillisecondsSince(start);
     if (found != 0) std::printf("(%u of the listed cards were on the bus)\n", found);
-    std::printf("%-8u %16llu %12.2f %22llu %14.2f\n", entries, static_cast<unsigned long long>(runReads), runMs,
-                static_cast<unsigned long long>(fresh.PciReads()), freshMs);
+    std::printf("%-8u %16llu %12.2f %22llu %14.2f\n", entries, static_cast<unsigned long long>(runReads),
+                runMs, static_cast<unsigned long long>(fresh.PciReads()), freshMs);
     std::filesystem::remove_all(disk);
   }
   return 0;

@@ -7,11 +7,17 @@ namespace quelm {
 
 namespace {
 
-ScriptFlow GoOnIf(bool succeeded) { return succeeded ? ScriptFlow::kNext : ScriptFlow::kEnd; }
+ScriptFlow GoOnIf(bool succeeded) {
+  return succeeded ? ScriptFlow::kNext : ScriptFlow::kEnd;
+}
 
-ScriptFlow RunDetectCard(LauncherApp& app, const char* token) { return GoOnIf(app.DetectCard(token)); }
+ScriptFlow RunDetectCard(LauncherApp& app, const char* token) {
+  return GoOnIf(app.DetectCard(token));
+}
 
-ScriptFlow RunCheckPciKey(LauncherApp& app, const char*) { return GoOnIf(app.CheckPciKey()); }
+ScriptFlow RunCheckPciKey(LauncherApp& app, const char*) {
+  return GoOnIf(app.CheckPciKey());
+}
 
 ScriptFlow RunShowMsg(LauncherApp& app, const char* token) {
   app.ShowMessage(token, MessageStyle::kOk);
@@ -25,7 +31,9 @@ ScriptFlow RunShowUsbMsg(LauncherApp& app, const char* token) {
   return ScriptFlow::kEnd;
 }
 
-ScriptFlow RunInstall(LauncherApp& app, const char*) { return GoOnIf(app.Install()); }
+ScriptFlow RunInstall(LauncherApp& app, const char*) {
+  return GoOnIf(app.Install());
+}
 
 ScriptFlow RunExec(LauncherApp& app, const char* token) {
   app.LaunchProgram(token);
@@ -42,12 +50,9 @@ ScriptFlow RunEnd(LauncherApp& app, const char*) {
 // "ShowMsg" comes before "ShowUSBMsg", which is harmless because the two differ from their fifth
 // letter on.
 const ScriptCommand kScriptCommands[] = {
-    {"DetectCard", WordMatch::kPrefix, RunDetectCard},
-    {"CheckPCIKey", WordMatch::kPrefix, RunCheckPciKey},
-    {"ShowMsg", WordMatch::kPrefix, RunShowMsg},
-    {"ShowUSBMsg", WordMatch::kPrefix, RunShowUsbMsg},
-    {"Install", WordMatch::kPrefix, RunInstall},
-    {"Exec", WordMatch::kPrefix, RunExec},
+    {"DetectCard", WordMatch::kPrefix, RunDetectCard}, {"CheckPCIKey", WordMatch::kPrefix, RunCheckPciKey},
+    {"ShowMsg", WordMatch::kPrefix, RunShowMsg},       {"ShowUSBMsg", WordMatch::kPrefix, RunShowUsbMsg},
+    {"Install", WordMatch::kPrefix, RunInstall},       {"Exec", WordMatch::kPrefix, RunExec},
     {"End", WordMatch::kWholeToken, RunEnd},
 };
 const unsigned kScriptCommandCount = sizeof(kScriptCommands) / sizeof(kScriptCommands[0]);

@@ -26,6 +26,7 @@ struct CardEntry {
 // Tries section `section`'s entries from key "1" up until a key is missing; the first whose card is
 // on the bus fills `card`'s hardware ID, location, bus type and pass flag. False when none is, with
 // `card` as it was.
-[[nodiscard]] bool DetectCard(const Profile& profile, SystemProbe& probe, const char* section, CardInfo& card);
+[[nodiscard]] bool DetectCard(const Profile& profile, SystemProbe& probe, const char* section,
+                              CardInfo& card);
 
 }  // namespace quelm

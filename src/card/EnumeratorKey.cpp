@@ -14,7 +14,8 @@ bool CheckPciKey(Platform& platform, const CardInfo& card) {
     if (!Contains(name, card.hardwareId)) continue;
     NativeHandle hardwareKey = kNoHandle;
     if (!platform.OpenRegistryKey(enumKey, name.CStr(), hardwareKey)) continue;
-    for (uint32_t instance = 0; !found && platform.EnumRegistryKey(hardwareKey, instance, name.Buffer(), kNameCapacity);
+    for (uint32_t instance = 0;
+         !found && platform.EnumRegistryKey(hardwareKey, instance, name.Buffer(), kNameCapacity);
          ++instance) {
       name.Seal();
       found = Contains(name, card.location);

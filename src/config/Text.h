@@ -42,7 +42,9 @@ bool Equals(TextView left, TextView right);
 bool StartsWith(TextView text, TextView prefix);
 // Position of the first `needle` in `text` at or after `from`, compared with case; kNotFound if none.
 unsigned Find(TextView text, TextView needle, unsigned from = 0);
-inline bool Contains(TextView text, TextView needle) { return Find(text, needle) != kNotFound; }
+inline bool Contains(TextView text, TextView needle) {
+  return Find(text, needle) != kNotFound;
+}
 
 // The lead bytes of the system's code page: bytes that begin a two-byte character in the double-byte
 // code pages of Japanese, Chinese and Korean Windows, whose second byte can be anything from 0x40 up,
@@ -83,8 +85,7 @@ class Text {
   constexpr Text() : chars_{} {}
   // From a text that always fits.
   template <unsigned M>
-    requires(M <= N)
-  explicit Text(const Text<M>& source) : chars_{} {
+  requires(M <= N) explicit Text(const Text<M>& source) : chars_{} {
     for (unsigned i = 0; i < M && source[i] != '\0'; ++i) chars_[i] = source[i];
   }
 
@@ -140,7 +141,7 @@ struct FormatArgument {
 
   FormatArgument(const char* value) : kind(Kind::kText), text(value), integer(0) {}  // NOLINT
   FormatArgument(int32_t value) : kind(Kind::kInteger), text(""), integer(value) {}  // NOLINT
-  FormatArgument(uint32_t value)  // NOLINT
+  FormatArgument(uint32_t value)                                                     // NOLINT
       : kind(Kind::kInteger), text(""), integer(static_cast<int32_t>(value)) {}
   template <unsigned N>
   FormatArgument(const Text<N>& value) : FormatArgument(value.CStr()) {}  // NOLINT

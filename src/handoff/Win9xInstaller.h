@@ -22,7 +22,8 @@ inline constexpr unsigned kCommandLineCapacity = 1024;
 
 // The window rules: on screen (left and top not negative, neither beyond the screen, right edge
 // positive; the bottom edge is never examined) and visible. The owning thread is checked apart.
-[[nodiscard]] bool IsInstallerWindowCandidate(const ScreenRect& rect, uint32_t style, const ScreenSize& screen);
+[[nodiscard]] bool IsInstallerWindowCandidate(const ScreenRect& rect, uint32_t style,
+                                              const ScreenSize& screen);
 
 class Win9xInstaller final : public DriverInstaller {
  public:

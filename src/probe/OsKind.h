@@ -19,8 +19,9 @@ enum class OsKind : int32_t {
 };
 
 // Every kind that has a name, in the order of their values.
-inline constexpr OsKind kNamedOsKinds[] = {OsKind::WIN95, OsKind::W95A,  OsKind::W95B,  OsKind::W95C, OsKind::W98,
-                                           OsKind::WINNT, OsKind::NT31, OsKind::NT35X, OsKind::NT40};
+inline constexpr OsKind kNamedOsKinds[] = {OsKind::WIN95, OsKind::W95A,  OsKind::W95B,
+                                           OsKind::W95C,  OsKind::W98,   OsKind::WINNT,
+                                           OsKind::NT31,  OsKind::NT35X, OsKind::NT40};
 
 // The name the configuration file uses for a kind: "W95B", "NT40", ...; empty for OTHER.
 const char* OsNameOf(OsKind kind);

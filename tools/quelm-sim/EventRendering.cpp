@@ -17,7 +17,9 @@ std::string StyleName(uint32_t style) {
   return style == static_cast<uint32_t>(MessageStyle::kOkCancel) ? "OK, Cancel" : "OK";
 }
 
-std::string AnswerName(int32_t answer) { return answer == kAnswerCancel ? "CANCEL" : "OK"; }
+std::string AnswerName(int32_t answer) {
+  return answer == kAnswerCancel ? "CANCEL" : "OK";
+}
 
 // The message as it reads on screen: CR LF breaks the line, every line indented.
 std::string Indented(const std::string& text) {
@@ -34,19 +36,28 @@ struct JsonEvent {
   uint32_t codePage;
 
   Json operator()(const sim::StartEvent& e) const {
-    return {{"event", "start"},          {"osName", e.osName},
-            {"baseDir", Text(e.baseDir)}, {"iniPath", Text(e.iniPath)},
-            {"installDir", Text(e.installDir)}, {"usbSupplementInstalled", e.usbSupplementInstalled},
+    return {{"event", "start"},
+            {"osName", e.osName},
+            {"baseDir", Text(e.baseDir)},
+            {"iniPath", Text(e.iniPath)},
+            {"installDir", Text(e.installDir)},
+            {"usbSupplementInstalled", e.usbSupplementInstalled},
             {"pciAccess", e.pciAccess}};
   }
   Json operator()(const sim::MessageEvent& e) const {
-    return {{"event", "message"}, {"key", Text(e.key)}, {"style", e.style}, {"text", Text(e.text)},
+    return {{"event", "message"},
+            {"key", Text(e.key)},
+            {"style", e.style},
+            {"text", Text(e.text)},
             {"answer", AnswerName(e.answer)}};
   }
   Json operator()(const sim::QuitEvent&) const { return {{"event", "quit"}}; }
   Json operator()(const sim::CardEvent& e) const {
-    return {{"event", "card"}, {"hardwareId", Text(e.hardwareId)}, {"location", Text(e.location)},
-            {"busType", Text(e.busType)}, {"passFlag", e.passFlag}};
+    return {{"event", "card"},
+            {"hardwareId", Text(e.hardwareId)},
+            {"location", Text(e.location)},
+            {"busType", Text(e.busType)},
+            {"passFlag", e.passFlag}};
   }
   Json operator()(const sim::InstallerEvent& e) const {
     Json json = {{"event", "installer"}, {"commandLine", Text(e.commandLine)}};
@@ -60,7 +71,8 @@ struct JsonEvent {
     return json;
   }
   Json operator()(const sim::ShellEvent& e) const {
-    return {{"event", "shell"}, {"file", Text(e.file)},
+    return {{"event", "shell"},
+            {"file", Text(e.file)},
             {"directory", e.directory ? Json(Text(*e.directory)) : Json(nullptr)}};
   }
   Json operator()(const sim::HangEvent& e) const { return {{"event", "hang"}, {"waitingFor", e.waitingFor}}; }
@@ -88,25 +100,29 @@ struct TextEvent {
            "\", pass flag " + std::to_string(e.passFlag);
   }
   std::string operator()(const sim::InstallerEvent& e) const {
-    if (!e.started) return "Installer program could not start (error " + std::to_string(e.error) + "): " + e.commandLine;
-    return "Installer program: " + e.commandLine + "\n  window " + (e.clicked ? "confirmed" : "not confirmed") +
-           " after " + std::to_string(e.windowPasses) + " window passes; exit code " + std::to_string(e.exitCode);
+    if (!e.started)
+      return "Installer program could not start (error " + std::to_string(e.error) + "): " + e.commandLine;
+    return "Installer program: " + e.commandLine + "\n  window " +
+           (e.clicked ? "confirmed" : "not confirmed") + " after " + std::to_string(e.windowPasses) +
+           " window passes; exit code " + std::to_string(e.exitCode);
   }
   std::string operator()(const sim::ShellEvent& e) const {
-    return "Shell open: \"" + e.file + "\"" + (e.directory ? " in \"" + *e.directory + "\"" : " (no working directory)");
+    return "Shell open: \"" + e.file + "\"" +
+           (e.directory ? " in \"" + *e.directory + "\"" : " (no working directory)");
   }
   std::string operator()(const sim::HangEvent& e) const {
-    return "HANG: the launcher would wait forever for " + e.waitingFor + "; the simulation ended the installer program";
+    return "HANG: the launcher would wait forever for " + e.waitingFor +
+           "; the simulation ended the installer program";
   }
   std::string operator()(const sim::ExitEvent& e) const { return "Exit code " + std::to_string(e.exitCode); }
 };
 
 std::string Windows1252ToUtf8(const std::string& text) {
   // Code points of 0x80 to 0x9F; the five bytes the code page leaves undefined keep their own value.
-  static const char16_t kHighControls[32] = {
-      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  static const char16_t kHighControls[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                             0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                             0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                             0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
   std::string out;
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);

@@ -40,19 +40,22 @@ VersionRecord ParseVersion(const std::string& text) {
   const size_t colon = text.find(':');
   const std::string numbers = text.substr(0, colon);
   const size_t firstDot = numbers.find('.');
-  const size_t secondDot = firstDot == std::string::npos ? std::string::npos : numbers.find('.', firstDot + 1);
+  const size_t secondDot =
+      firstDot == std::string::npos ? std::string::npos : numbers.find('.', firstDot + 1);
   if (secondDot == std::string::npos) {
     throw UsageError("bad --version \"" + text + "\": expected PLATFORM.MAJOR.MINOR[:SERVICETEXT]");
   }
   VersionRecord record;
-  record.platformId = static_cast<uint32_t>(ParseNumber(numbers.substr(0, firstDot), 10, 0xFFFFFFFF, "platform ID"));
+  record.platformId =
+      static_cast<uint32_t>(ParseNumber(numbers.substr(0, firstDot), 10, 0xFFFFFFFF, "platform ID"));
   record.majorVersion = static_cast<uint32_t>(
       ParseNumber(numbers.substr(firstDot + 1, secondDot - firstDot - 1), 10, 0xFFFFFFFF, "major version"));
   record.minorVersion =
       static_cast<uint32_t>(ParseNumber(numbers.substr(secondDot + 1), 10, 0xFFFFFFFF, "minor version"));
   if (colon != std::string::npos) {
     const std::string service = text.substr(colon + 1);
-    if (service.size() >= sizeof(record.serviceText)) throw UsageError("service text longer than 127 characters");
+    if (service.size() >= sizeof(record.serviceText))
+      throw UsageError("service text longer than 127 characters");
     std::copy(service.begin(), service.end(), record.serviceText);
   }
   return record;
@@ -73,8 +76,9 @@ void AddPciDevice(const std::string& text, sim::SimMachine& machine) {
   const auto function = ParseNumber(text.substr(dot + 1, equals - dot - 1), 16, 0x7, "PCI function");
   const auto vendorId = ParseNumber(text.substr(equals + 1, idColon - equals - 1), 16, 0xFFFF, "vendor ID");
   const auto deviceId = ParseNumber(text.substr(idColon + 1), 16, 0xFFFF, "device ID");
-  machine.AddPciFunction(static_cast<uint32_t>(bus), static_cast<uint32_t>(device), static_cast<uint32_t>(function),
-                         static_cast<uint16_t>(vendorId), static_cast<uint16_t>(deviceId));
+  machine.AddPciFunction(static_cast<uint32_t>(bus), static_cast<uint32_t>(device),
+                         static_cast<uint32_t>(function), static_cast<uint16_t>(vendorId),
+                         static_cast<uint16_t>(deviceId));
 }
 
 void ApplyOptions(const RunOptions& options, sim::SimMachine& machine) {
@@ -88,7 +92,8 @@ void ApplyOptions(const RunOptions& options, sim::SimMachine& machine) {
       throw UsageError("bad --drive \"" + mapping + "\": expected L=FOLDER");
     }
     if (!std::filesystem::is_directory(mapping.substr(2), error)) {
-      throw UsageError("folder \"" + mapping.substr(2) + "\" for drive " + mapping.substr(0, 1) + ": does not exist");
+      throw UsageError("folder \"" + mapping.substr(2) + "\" for drive " + mapping.substr(0, 1) +
+                       ": does not exist");
     }
     machine.fileSystem.MapDrive(mapping[0], mapping.substr(2));
   }
@@ -98,7 +103,8 @@ void ApplyOptions(const RunOptions& options, sim::SimMachine& machine) {
   } else if (const auto record = sim::VersionForOsName(Upper(options.os))) {
     machine.version = *record;
   } else {
-    throw UsageError("unknown --os \"" + options.os + "\": expected W95A W95B W95C W98 WIN95 WINNT NT31 NT35X NT40 OTHER");
+    throw UsageError("unknown --os \"" + options.os +
+                     "\": expected W95A W95B W95C W98 WIN95 WINNT NT31 NT35X NT40 OTHER");
   }
 
   machine.currentDirectory = options.cwd;
@@ -119,13 +125,16 @@ void ApplyOptions(const RunOptions& options, sim::SimMachine& machine) {
 
   for (const std::string& answer : options.answers) {
     const std::string upper = Upper(answer);
-    if (upper != "OK" && upper != "CANCEL") throw UsageError("bad --answer \"" + answer + "\": expected OK or CANCEL");
+    if (upper != "OK" && upper != "CANCEL")
+      throw UsageError("bad --answer \"" + answer + "\": expected OK or CANCEL");
     machine.answers.push_back(upper == "OK" ? kAnswerOk : kAnswerCancel);
   }
 
   for (const std::string& device : options.pciDevices) AddPciDevice(device, machine);
   const auto access = sim::PciAccessNamed(options.pciAccess);
-  if (!access) throw UsageError("bad --pci-access \"" + options.pciAccess + "\": expected auto, ports, device-list or none");
+  if (!access)
+    throw UsageError("bad --pci-access \"" + options.pciAccess +
+                     "\": expected auto, ports, device-list or none");
   machine.pciAccess = *access;
   if (!sim::IsKnownCodePage(options.codePage)) {
     throw UsageError("unknown --codepage " + std::to_string(options.codePage) +
@@ -146,7 +155,8 @@ void ApplyOptions(const RunOptions& options, sim::SimMachine& machine) {
       {"never", sim::InstallerWindow::kNever}};
   const auto window = kWindows.find(options.installerWindow);
   if (window == kWindows.end()) {
-    throw UsageError("bad --installer-window \"" + options.installerWindow + "\": expected normal, offscreen, hidden or never");
+    throw UsageError("bad --installer-window \"" + options.installerWindow +
+                     "\": expected normal, offscreen, hidden or never");
   }
   machine.installer.window = window->second;
 }

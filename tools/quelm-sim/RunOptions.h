@@ -22,7 +22,7 @@ struct RunOptions {
   std::string version;  // PLATFORM.MAJOR.MINOR[:SERVICETEXT]; overrides `os`
   std::string cwd = "D:\\";
   std::string tail;
-  std::vector<std::string> drives;      // L=FOLDER
+  std::vector<std::string> drives;  // L=FOLDER
   std::vector<std::string> registryFiles;
   std::vector<std::string> answers;     // OK or CANCEL
   std::vector<std::string> pciDevices;  // BB:DD.F=VVVV:DDDD

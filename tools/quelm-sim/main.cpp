@@ -15,7 +15,8 @@ void AddRunOptions(CLI::App& run, quelm::tool::RunOptions& options) {
   run.add_option("--cwd", options.cwd, "Current directory as a Windows path")->capture_default_str();
   run.add_option("--tail", options.tail, "Command tail after the program name");
   run.add_option("--drive", options.drives, "Map another drive: L=FOLDER (repeatable)");
-  run.add_option("--registry", options.registryFiles, "Load a .reg file into HKEY_LOCAL_MACHINE (repeatable)");
+  run.add_option("--registry", options.registryFiles,
+                 "Load a .reg file into HKEY_LOCAL_MACHINE (repeatable)");
   run.add_option("--deny-key", options.deniedKeys, "A key below HKEY_LOCAL_MACHINE that refuses to open");
   run.add_option("--answer", options.answers, "Answer the next message box: OK or CANCEL (repeatable)");
   run.add_option("--pci", options.pciDevices, "A PCI function: BB:DD.F=VVVV:DDDD, hexadecimal (repeatable)");
@@ -44,7 +45,8 @@ int main(int argc, char** argv) {
   CLI::App app{"Shows what a driver disk's QUELM.INI will do, on a simulated Windows machine."};
   app.require_subcommand(1);
   quelm::tool::RunOptions options;
-  CLI::App* run = app.add_subcommand("run", "Run the launcher on a disk folder and print what the user would see");
+  CLI::App* run =
+      app.add_subcommand("run", "Run the launcher on a disk folder and print what the user would see");
   AddRunOptions(*run, options);
 
   try {

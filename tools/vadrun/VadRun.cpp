@@ -123,7 +123,8 @@ void Finish(HWND window, UINT code, const char* event) {
 LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:
-      if (LOWORD(wParam) == kOkButtonId && HIWORD(wParam) == BN_CLICKED) Finish(window, run.exitCode, "clicked");
+      if (LOWORD(wParam) == kOkButtonId && HIWORD(wParam) == BN_CLICKED)
+        Finish(window, run.exitCode, "clicked");
       return 0;
     case WM_TIMER:
       if (wParam == kTimeoutTimerId) Finish(window, kTimeoutExitCode, "timeout");
@@ -141,8 +142,9 @@ LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
 
 HWND CreateChild(HWND parent, const char* className, const char* text, DWORD style, int x, int y, int width,
                  int height, int id, HINSTANCE instance) {
-  const HWND child = CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height, parent,
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+  const HWND child =
+      CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height, parent,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
   SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
   return child;
 }
@@ -176,12 +178,13 @@ UINT RunVadRun() {
   if (!RegisterClassA(&windowClass)) return kClosedExitCode;
 
   // A fixed place well inside the screen: the launcher only takes a window that lies on it.
-  const HWND window = CreateWindowExA(0, kWindowClass, "Driver installation", WS_OVERLAPPED | WS_CAPTION |
-                                      WS_SYSMENU | WS_VISIBLE, 40, 40, 520, 300, nullptr, nullptr, instance, nullptr);
+  const HWND window = CreateWindowExA(0, kWindowClass, "Driver installation",
+                                      WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 40, 40, 520, 300,
+                                      nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return kClosedExitCode;
   CreateChild(window, "STATIC", run.report, SS_LEFT, 12, 12, 488, 200, -1, instance);
-  const HWND button =
-      CreateChild(window, "BUTTON", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 210, 224, 96, 28, kOkButtonId, instance);
+  const HWND button = CreateChild(window, "BUTTON", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 210, 224, 96, 28,
+                                  kOkButtonId, instance);
   SetFocus(button);
   UpdateWindow(window);
   SetTimer(window, kTimeoutTimerId, timeout > 0 ? static_cast<UINT>(timeout) : kDefaultTimeoutMs, nullptr);

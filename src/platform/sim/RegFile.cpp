@@ -18,7 +18,9 @@ namespace {
 
 constexpr uint32_t kRegMultiString = 7;  // REG_MULTI_SZ, which only arrives hex-coded as hex(7)
 
-bool SameName(std::string_view left, std::string_view right) { return EqualsIgnoringCase(ViewOf(left), ViewOf(right)); }
+bool SameName(std::string_view left, std::string_view right) {
+  return EqualsIgnoringCase(ViewOf(left), ViewOf(right));
+}
 
 std::string FormatError(const std::string& source, unsigned line, const std::string& message) {
   std::ostringstream text;

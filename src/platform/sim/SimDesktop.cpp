@@ -44,10 +44,12 @@ uint32_t SimDesktop::StartProcess(const std::string& commandLine, ProcessInfo& i
   events_.push_back(event);
   uint32_t exitCode = installer_.exitCode;
   if (!installer_.exitCodesInOrder.empty()) {
-    exitCode = installer_.exitCodesInOrder[std::min(processes_.size(), installer_.exitCodesInOrder.size() - 1)];
+    exitCode =
+        installer_.exitCodesInOrder[std::min(processes_.size(), installer_.exitCodesInOrder.size() - 1)];
   }
-  Process process{nextHandle_, nextHandle_ + 1, static_cast<uint32_t>(0x400 + processes_.size()),
-                  clockMs_, std::nullopt, exitCode, events_.size() - 1};
+  Process process{nextHandle_,       nextHandle_ + 1, static_cast<uint32_t>(0x400 + processes_.size()),
+                  clockMs_,          std::nullopt,    exitCode,
+                  events_.size() - 1};
   nextHandle_ += 0x20;
   if (installer_.lifetimeMs) process.endMs = clockMs_ + *installer_.lifetimeMs;
   processes_.push_back(process);

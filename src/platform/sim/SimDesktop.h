@@ -16,15 +16,15 @@ namespace quelm::sim {
 enum class InstallerWindow { kNormal, kOffscreen, kHidden, kNever };
 
 struct InstallerBehaviour {
-  bool present = true;               // false: it cannot be started ("file not found")
+  bool present = true;  // false: it cannot be started ("file not found")
   InstallerWindow window = InstallerWindow::kNormal;
   ScreenRect rect{160, 120, 480, 360};  // where a normal window shows
-  uint32_t showAfterMs = 0;          // from its start until its window shows
-  bool hasButton = true;             // its window has control 1
+  uint32_t showAfterMs = 0;             // from its start until its window shows
+  bool hasButton = true;                // its window has control 1
   uint32_t exitCode = 0;
   // Exit codes of the first, second, ... start; later starts repeat the last. `exitCode` when empty.
   std::vector<uint32_t> exitCodesInOrder;
-  uint32_t workMs = 0;               // from the click until it ends
+  uint32_t workMs = 0;                 // from the click until it ends
   std::optional<uint32_t> lifetimeMs;  // ends by itself this long after its start
 };
 
@@ -79,7 +79,9 @@ class SimDesktop {
   std::optional<Window> FindWindow(NativeHandle window) const;
   Process* FindProcess(NativeHandle handle);
   bool HasEnded(const Process& process) const { return process.endMs && clockMs_ >= *process.endMs; }
-  InstallerEvent& EventOf(const Process& process) { return std::get<InstallerEvent>(events_[process.eventIndex]); }
+  InstallerEvent& EventOf(const Process& process) {
+    return std::get<InstallerEvent>(events_[process.eventIndex]);
+  }
   void EndAfterHang(Process& process, const char* waitingFor);
 
   const InstallerBehaviour& installer_;

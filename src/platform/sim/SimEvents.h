@@ -39,10 +39,10 @@ struct CardEvent {
 struct InstallerEvent {
   std::string commandLine;
   bool started = false;
-  uint32_t error = 0;          // the system's error code when it could not be started
-  uint32_t exitCode = 0;       // once it has ended
-  uint32_t windowPasses = 0;   // passes over the top-level windows while looking for its window
-  bool clicked = false;        // its button was pressed
+  uint32_t error = 0;         // the system's error code when it could not be started
+  uint32_t exitCode = 0;      // once it has ended
+  uint32_t windowPasses = 0;  // passes over the top-level windows while looking for its window
+  bool clicked = false;       // its button was pressed
 };
 
 struct ShellEvent {

@@ -33,9 +33,12 @@ void FileSystem::MapDrive(char letter, const std::filesystem::path& folder) {
   drives_[UpperAscii(letter)] = folder;
 }
 
-bool FileSystem::HasDrive(char letter) const { return drives_.count(UpperAscii(letter)) != 0; }
+bool FileSystem::HasDrive(char letter) const {
+  return drives_.count(UpperAscii(letter)) != 0;
+}
 
-std::optional<std::filesystem::path> FileSystem::Resolve(std::string_view windowsPath, char currentDrive) const {
+std::optional<std::filesystem::path> FileSystem::Resolve(std::string_view windowsPath,
+                                                         char currentDrive) const {
   char drive = currentDrive;
   if (windowsPath.size() >= 2 && windowsPath[1] == ':') {
     drive = windowsPath[0];

@@ -6,8 +6,8 @@
 
 #include "app/AppFrame.h"
 #include "app/LauncherApp.h"
-#include "platform/sim/SimProfile.h"
 #include "platform/PciSlot.h"
+#include "platform/sim/SimProfile.h"
 
 namespace quelm::sim {
 
@@ -28,16 +28,21 @@ VersionRecord MakeVersion(uint32_t platformId, uint32_t major, uint32_t minor, u
 
 const char* PciAccessName(PciAccess access) {
   switch (access) {
-    case PciAccess::kAuto: return "auto";
-    case PciAccess::kPorts: return "ports";
-    case PciAccess::kDeviceList: return "device-list";
-    case PciAccess::kNone: return "none";
+    case PciAccess::kAuto:
+      return "auto";
+    case PciAccess::kPorts:
+      return "ports";
+    case PciAccess::kDeviceList:
+      return "device-list";
+    case PciAccess::kNone:
+      return "none";
   }
   return "";
 }
 
 std::optional<PciAccess> PciAccessNamed(const std::string& name) {
-  for (const PciAccess access : {PciAccess::kAuto, PciAccess::kPorts, PciAccess::kDeviceList, PciAccess::kNone}) {
+  for (const PciAccess access :
+       {PciAccess::kAuto, PciAccess::kPorts, PciAccess::kDeviceList, PciAccess::kNone}) {
     if (name == PciAccessName(access)) return access;
   }
   return std::nullopt;
@@ -189,7 +194,9 @@ int32_t SimMachine::ShowMessageBox(const char* key, const char* text, const char
   return answer;
 }
 
-void SimMachine::PostQuitRequest(int32_t) { events_.push_back(QuitEvent{}); }
+void SimMachine::PostQuitRequest(int32_t) {
+  events_.push_back(QuitEvent{});
+}
 
 void SimMachine::ShellOpen(const char* file, const char* directory) {
   ShellEvent event;
@@ -205,7 +212,8 @@ void SimMachine::OnEnvironmentRead(const RunRecord& record) {
 }
 
 void SimMachine::OnCardDetected(const CardInfo& card) {
-  events_.push_back(CardEvent{card.hardwareId.CStr(), card.location.CStr(), card.busType.CStr(), card.passFlag});
+  events_.push_back(
+      CardEvent{card.hardwareId.CStr(), card.location.CStr(), card.busType.CStr(), card.passFlag});
 }
 
 }  // namespace quelm::sim

@@ -56,9 +56,9 @@ class SimMachine final : public Platform, public RunObserver {
   std::string commandLine = "QUELM.EXE";
   InstallerBehaviour installer;
   ScreenSize screen{640, 480};
-  std::deque<int32_t> answers;  // message-box answers in order; OK once they run out
+  std::deque<int32_t> answers;             // message-box answers in order; OK once they run out
   PciAccess pciAccess = PciAccess::kAuto;  // kAuto: as the version record decides
-  uint32_t codePage = 1252;  // the system's ANSI code page: Western unless set
+  uint32_t codePage = 1252;                // the system's ANSI code page: Western unless set
 
   // The access in effect, kAuto resolved.
   PciAccess EffectivePciAccess() const;
@@ -107,13 +107,17 @@ class SimMachine final : public Platform, public RunObserver {
   }
   bool HasProcessEnded(NativeHandle process) override { return desktop_.HasProcessEnded(process); }
   void WaitForProcess(NativeHandle process) override { desktop_.WaitForProcess(process); }
-  uint32_t ReadProcessExitCode(NativeHandle process) override { return desktop_.ReadProcessExitCode(process); }
+  uint32_t ReadProcessExitCode(NativeHandle process) override {
+    return desktop_.ReadProcessExitCode(process);
+  }
   void ReleaseHandle(NativeHandle handle) override { desktop_.ReleaseHandle(handle); }
   ScreenSize ReadScreenSize() override { return screen; }
   NativeHandle FirstTopLevelWindow() override { return desktop_.FirstTopLevelWindow(); }
   NativeHandle NextWindow(NativeHandle window) override { return desktop_.NextWindow(window); }
   uint32_t ReadWindowThreadId(NativeHandle window) override { return desktop_.ReadWindowThreadId(window); }
-  bool ReadWindowRect(NativeHandle window, ScreenRect& rect) override { return desktop_.ReadWindowRect(window, rect); }
+  bool ReadWindowRect(NativeHandle window, ScreenRect& rect) override {
+    return desktop_.ReadWindowRect(window, rect);
+  }
   uint32_t ReadWindowStyle(NativeHandle window) override { return desktop_.ReadWindowStyle(window); }
   NativeHandle FindChildControl(NativeHandle window, int32_t controlId) override {
     return desktop_.FindChildControl(window, controlId);

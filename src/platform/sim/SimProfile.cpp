@@ -1,12 +1,12 @@
 // Reads one value out of profile-file text the way the Windows (Wine) profile reader does.
 #include "platform/sim/SimProfile.h"
 
-#include "platform/sim/SimText.h"
-
 #include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "platform/sim/SimText.h"
 
 namespace quelm::sim {
 namespace {
@@ -31,7 +31,9 @@ std::string_view UpToNul(std::string_view text) {
 
 // Only A to Z are folded: Wine compares profile names with an ASCII-only case fold, so "É" and "é"
 // are different names there (Windows folds them; we follow Wine).
-bool SameName(std::string_view left, std::string_view right) { return EqualsIgnoringCase(ViewOf(left), ViewOf(right)); }
+bool SameName(std::string_view left, std::string_view right) {
+  return EqualsIgnoringCase(ViewOf(left), ViewOf(right));
+}
 
 // Code points up to 0xFF stand for themselves in the 8-bit text and anything else becomes '?' (two
 // for a character outside the 16-bit range, one per UTF-16 unit). Wine goes through the ANSI code page
@@ -83,10 +85,14 @@ std::string FromUtf8(std::string_view bytes) {
 std::optional<std::string> DecodeMarkedText(std::string_view contents) {
   size_t markLength = 0;
   switch (ByteOrderMarkOf(contents, markLength)) {
-    case ByteOrderMark::kUtf8: return FromUtf8(contents.substr(markLength));
-    case ByteOrderMark::kUtf16LittleEndian: return FromUtf16(contents.substr(markLength), false);
-    case ByteOrderMark::kUtf16BigEndian: return FromUtf16(contents.substr(markLength), true);
-    case ByteOrderMark::kNone: break;
+    case ByteOrderMark::kUtf8:
+      return FromUtf8(contents.substr(markLength));
+    case ByteOrderMark::kUtf16LittleEndian:
+      return FromUtf16(contents.substr(markLength), false);
+    case ByteOrderMark::kUtf16BigEndian:
+      return FromUtf16(contents.substr(markLength), true);
+    case ByteOrderMark::kNone:
+      break;
   }
   return std::nullopt;
 }

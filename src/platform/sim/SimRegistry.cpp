@@ -97,7 +97,9 @@ RegistryKey* RegistryKey::FindPath(std::string_view path) {
   return key;
 }
 
-RegistryKey* Registry::Find(std::string_view path) { return root_.FindPath(path); }
+RegistryKey* Registry::Find(std::string_view path) {
+  return root_.FindPath(path);
+}
 
 RegistryKey& Registry::Create(std::string_view path) {
   RegistryKey* key = &root_;

@@ -17,6 +17,8 @@ ByteOrderMark ByteOrderMarkOf(std::string_view contents, size_t& length);
 // UTF-16 code units up to 0xFF stand for themselves in the 8-bit text; any other becomes '?'.
 std::string FromUtf16(std::string_view bytes, bool bigEndian);
 
-inline TextView ViewOf(std::string_view text) { return TextView(text.data(), static_cast<unsigned>(text.size())); }
+inline TextView ViewOf(std::string_view text) {
+  return TextView(text.data(), static_cast<unsigned>(text.size()));
+}
 
 }  // namespace quelm::sim

@@ -17,7 +17,8 @@ bool PciMechanism1::Check() {
   uint32_t saved = 0;
   if (!ports_.Read32(kPciAddressPort, saved)) return false;
   uint32_t echo = 0;
-  const bool answered = ports_.Write32(kPciAddressPort, kPciEnableBit) && ports_.Read32(kPciAddressPort, echo);
+  const bool answered =
+      ports_.Write32(kPciAddressPort, kPciEnableBit) && ports_.Read32(kPciAddressPort, echo);
   // Restored whatever the answer: the address latch belongs to whoever set it before us.
   const bool restored = ports_.Write32(kPciAddressPort, saved);
   return answered && restored && echo == kPciEnableBit;

@@ -79,8 +79,8 @@ void InByte(void* argument) {
 // Only port instructions run under the frame, so whatever reaches it is the system refusing them
 // (privileged instruction under NT, access violation under some emulations): every code is taken.
 extern "C" __attribute__((used)) EXCEPTION_DISPOSITION QuelmGuardFaultHandler(EXCEPTION_RECORD* record,
-                                                                               void* frame,
-                                                        CONTEXT* context, void* /*dispatcherContext*/) {
+                                                                              void* frame, CONTEXT* context,
+                                                                              void* /*dispatcherContext*/) {
   if ((record->ExceptionFlags & kUnwindingFlags) != 0) return ExceptionContinueSearch;
   context->Esp = reinterpret_cast<DWORD>(frame);
   context->Eip = reinterpret_cast<DWORD>(&QuelmGuardRecovery);
@@ -116,7 +116,7 @@ bool PortPciSource::Detect() {
 
 PciAnswer PortPciSource::Read(uint32_t bus, uint32_t device, uint32_t function, uint32_t& identification) {
   return mechanism_.ReadIdentification(bus, device, function, identification) ? PciAnswer::kPresent
-                                                                            : PciAnswer::kUnreachable;
+                                                                              : PciAnswer::kUnreachable;
 }
 
 }  // namespace quelm

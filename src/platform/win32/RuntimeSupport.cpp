@@ -40,7 +40,9 @@ int memcmp(const void* left, const void* right, size_t count) {
 }
 
 // Reached only through a broken object; stopping at once is better than running on.
-void __cxa_pure_virtual() { __builtin_trap(); }
+void __cxa_pure_virtual() {
+  __builtin_trap();
+}
 
 }  // extern "C"
 

@@ -14,8 +14,8 @@ namespace {
 // where it is missing.
 using GetClassDevsFunction = HDEVINFO(WINAPI*)(const GUID*, PCSTR, HWND, DWORD);
 using EnumDeviceInfoFunction = BOOL(WINAPI*)(HDEVINFO, DWORD, PSP_DEVINFO_DATA);
-using GetDeviceRegistryPropertyFunction = BOOL(WINAPI*)(HDEVINFO, PSP_DEVINFO_DATA, DWORD, PDWORD, PBYTE, DWORD,
-                                                        PDWORD);
+using GetDeviceRegistryPropertyFunction = BOOL(WINAPI*)(HDEVINFO, PSP_DEVINFO_DATA, DWORD, PDWORD, PBYTE,
+                                                        DWORD, PDWORD);
 using DestroyDeviceInfoListFunction = BOOL(WINAPI*)(HDEVINFO);
 
 struct SetupApi {
@@ -38,7 +38,8 @@ bool LoadSetupApi(SetupApi& api) {
   api.enumDeviceInfo = FindExport<EnumDeviceInfoFunction>(library, "SetupDiEnumDeviceInfo");
   api.getDeviceRegistryProperty =
       FindExport<GetDeviceRegistryPropertyFunction>(library, "SetupDiGetDeviceRegistryPropertyA");
-  api.destroyDeviceInfoList = FindExport<DestroyDeviceInfoListFunction>(library, "SetupDiDestroyDeviceInfoList");
+  api.destroyDeviceInfoList =
+      FindExport<DestroyDeviceInfoListFunction>(library, "SetupDiDestroyDeviceInfoList");
   // The library stays loaded: the table is built once per run, and the process ends soon after.
   return api.getClassDevs && api.enumDeviceInfo && api.getDeviceRegistryProperty && api.destroyDeviceInfoList;
 }
@@ -102,7 +103,8 @@ bool SetupApiDeviceList::Detect() {
   return true;
 }
 
-PciAnswer SetupApiDeviceList::Read(uint32_t bus, uint32_t device, uint32_t function, uint32_t& identification) {
+PciAnswer SetupApiDeviceList::Read(uint32_t bus, uint32_t device, uint32_t function,
+                                   uint32_t& identification) {
   return table_.Find(bus, device, function, identification) ? PciAnswer::kPresent : PciAnswer::kAbsent;
 }
 

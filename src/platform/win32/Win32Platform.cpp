@@ -30,7 +30,9 @@ uint32_t Win32Platform::ReadCurrentDirectory(char* buffer, uint32_t size) {
   return GetCurrentDirectoryA(size, buffer);
 }
 
-const char* Win32Platform::ReadCommandLine() { return GetCommandLineA(); }
+const char* Win32Platform::ReadCommandLine() {
+  return GetCommandLineA();
+}
 
 void Win32Platform::ReadVersion(VersionRecord& record) {
   OSVERSIONINFOA version;
@@ -47,13 +49,16 @@ void Win32Platform::ReadVersion(VersionRecord& record) {
   CopyMemory(record.serviceText, version.szCSDVersion, sizeof(record.serviceText));
 }
 
-bool Win32Platform::IsLeadByte(uint8_t byte) { return IsDBCSLeadByte(byte) != FALSE; }
+bool Win32Platform::IsLeadByte(uint8_t byte) {
+  return IsDBCSLeadByte(byte) != FALSE;
+}
 
 // --- Registry ----------------------------------------------------------------------------------------
 
 bool Win32Platform::OpenRegistryKey(NativeHandle parent, const char* subKey, NativeHandle& key) {
   HKEY opened = nullptr;
-  if (RegOpenKeyExA(ToNative<HKEY>(parent), subKey, 0, KEY_ALL_ACCESS, &opened) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExA(ToNative<HKEY>(parent), subKey, 0, KEY_ALL_ACCESS, &opened) != ERROR_SUCCESS)
+    return false;
   key = FromNative(opened);
   return true;
 }
@@ -70,7 +75,9 @@ bool Win32Platform::EnumRegistryKey(NativeHandle key, uint32_t index, char* name
          ERROR_SUCCESS;
 }
 
-void Win32Platform::CloseRegistryKey(NativeHandle key) { RegCloseKey(ToNative<HKEY>(key)); }
+void Win32Platform::CloseRegistryKey(NativeHandle key) {
+  RegCloseKey(ToNative<HKEY>(key));
+}
 
 // --- PCI configuration space -------------------------------------------------------------------------
 
@@ -86,7 +93,9 @@ int32_t Win32Platform::ShowMessageBox(const char* /*key*/, const char* text, con
   return MessageBoxA(nullptr, text, caption, static_cast<UINT>(style));
 }
 
-void Win32Platform::PostQuitRequest(int32_t status) { PostQuitMessage(status); }
+void Win32Platform::PostQuitRequest(int32_t status) {
+  PostQuitMessage(status);
+}
 
 void Win32Platform::RunMessageLoop() {
   // The launcher has no main window, so nothing else would ever end the loop.
@@ -98,20 +107,24 @@ void Win32Platform::RunMessageLoop() {
   }
 }
 
-void Win32Platform::ShowWaitCursor() { SetCursor(LoadCursorA(nullptr, IDC_WAIT)); }
+void Win32Platform::ShowWaitCursor() {
+  SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+}
 
 // --- Processes ---------------------------------------------------------------------------------------
 
 uint32_t Win32Platform::StartProcess(char* commandLine, ProcessInfo& info) {
   STARTUPINFOA startup;
-  static_assert(sizeof(startup) == (sizeof(void*) == 4 ? 68 : 104), "the start-up record is 68 bytes (104 on x64)");
+  static_assert(sizeof(startup) == (sizeof(void*) == 4 ? 68 : 104),
+                "the start-up record is 68 bytes (104 on x64)");
   ZeroMemory(&startup, sizeof(startup));
   startup.cb = sizeof(startup);
   // No standard handles, and no show state: the installer program shows its window as it likes.
   startup.dwFlags = STARTF_FORCEONFEEDBACK | STARTF_USESTDHANDLES;
   PROCESS_INFORMATION started;
   ZeroMemory(&started, sizeof(started));
-  if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started)) {
+  if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                      &started)) {
     const DWORD error = GetLastError();
     return error != 0 ? error : ERROR_GEN_FAILURE;
   }
@@ -127,7 +140,9 @@ bool Win32Platform::HasProcessEnded(NativeHandle process) {
   return WaitForSingleObject(ToNative<HANDLE>(process), 0) != WAIT_TIMEOUT;
 }
 
-void Win32Platform::WaitForProcess(NativeHandle process) { WaitForSingleObject(ToNative<HANDLE>(process), INFINITE); }
+void Win32Platform::WaitForProcess(NativeHandle process) {
+  WaitForSingleObject(ToNative<HANDLE>(process), INFINITE);
+}
 
 uint32_t Win32Platform::ReadProcessExitCode(NativeHandle process) {
   DWORD exitCode = 0;
@@ -148,7 +163,9 @@ ScreenSize Win32Platform::ReadScreenSize() {
   return size;
 }
 
-NativeHandle Win32Platform::FirstTopLevelWindow() { return FromNative(GetWindow(GetDesktopWindow(), GW_CHILD)); }
+NativeHandle Win32Platform::FirstTopLevelWindow() {
+  return FromNative(GetWindow(GetDesktopWindow(), GW_CHILD));
+}
 
 NativeHandle Win32Platform::NextWindow(NativeHandle window) {
   return FromNative(GetWindow(ToNative<HWND>(window), GW_HWNDNEXT));
@@ -176,9 +193,13 @@ NativeHandle Win32Platform::FindChildControl(NativeHandle window, int32_t contro
   return FromNative(GetDlgItem(ToNative<HWND>(window), controlId));
 }
 
-void Win32Platform::ClickButton(NativeHandle button) { SendMessageA(ToNative<HWND>(button), BM_CLICK, 0, 0); }
+void Win32Platform::ClickButton(NativeHandle button) {
+  SendMessageA(ToNative<HWND>(button), BM_CLICK, 0, 0);
+}
 
-void Win32Platform::Pause(uint32_t milliseconds) { Sleep(milliseconds); }
+void Win32Platform::Pause(uint32_t milliseconds) {
+  Sleep(milliseconds);
+}
 
 // --- Shell -------------------------------------------------------------------------------------------
 

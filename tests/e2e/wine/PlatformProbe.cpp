@@ -4,9 +4,9 @@
 // Usage: platform-probe.exe version
 //        platform-probe.exe profile CASES CORPUS_FOLDER
 //        platform-probe.exe format CASES
+#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>

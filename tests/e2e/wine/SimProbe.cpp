@@ -56,7 +56,8 @@ int RunFormatCases(const char* casesPath) {
   for (const auto& words : probe::ReadCases(casesPath)) {
     if (words[0] == "hwid" && words.size() == 2) {
       quelm::Text<quelm::kNameCapacity> hardwareId;
-      if (!quelm::FormatHardwareId(hardwareId, static_cast<uint32_t>(std::strtoul(words[1].c_str(), nullptr, 16)))) {
+      if (!quelm::FormatHardwareId(hardwareId,
+                                   static_cast<uint32_t>(std::strtoul(words[1].c_str(), nullptr, 16)))) {
         return 1;
       }
       std::printf("%s\n", probe::Hex(hardwareId.CStr()).c_str());

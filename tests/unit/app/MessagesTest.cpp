@@ -1,9 +1,9 @@
 // Message escapes: only backslash-n and backslash-t, with case.
-#include "app/Messages.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "app/Messages.h"
 
 namespace quelm {
 namespace {

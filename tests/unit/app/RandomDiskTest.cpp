@@ -27,7 +27,8 @@ class DiskGenerator {
     for (const std::string& section : sections_) {
       ini += "[" + section + "]" + Newline();
       const int entries = Pick(6);
-      for (int n = 1; n <= entries; ++n) ini += std::to_string(Chance(90) ? n : Pick(9)) + "=" + Entry() + Newline();
+      for (int n = 1; n <= entries; ++n)
+        ini += std::to_string(Chance(90) ? n : Pick(9)) + "=" + Entry() + Newline();
       if (Chance(50)) ini += "program=" + ProgramLine() + Newline();
     }
     ini += "[Message]\r\n";
@@ -69,15 +70,18 @@ class DiskGenerator {
 
   std::string Entry() {
     std::string entry = Chance(70) ? "6699,15437," : "";
-    static const char* kFields[] = {"6699", "15437", "AGP", "agp", "1", "0", "10", " 1", "0x1A2B", "-1",
-                                    "65535", "99999999999", "PCIEXPRESSBUS", ""};
+    static const char* kFields[] = {
+        "6699", "15437", "AGP",         "agp",           "1", "0", "10", " 1", "0x1A2B",
+        "-1",   "65535", "99999999999", "PCIEXPRESSBUS", ""};
     const int fields = Pick(7);
-    for (int i = 0; i < fields; ++i) entry += std::string(kFields[Pick(14)]) + std::string(static_cast<size_t>(Pick(3)), ',');
+    for (int i = 0; i < fields; ++i)
+      entry += std::string(kFields[Pick(14)]) + std::string(static_cast<size_t>(Pick(3)), ',');
     return entry;
   }
 
   std::string ProgramLine() {
-    static const char* kParts[] = {"[CWD]", "[OS]", "[cwd]", "[CW", "D]", "\\", ",", "A.EXE", "x", "[O[OS]S]"};
+    static const char* kParts[] = {"[CWD]", "[OS]", "[cwd]", "[CW", "D]",
+                                   "\\",    ",",    "A.EXE", "x",   "[O[OS]S]"};
     std::string line = Chance(50) ? "[CWD]\\A.EXE,x,[CWD]" : "";
     const int parts = Pick(12);
     for (int i = 0; i < parts; ++i) line += kParts[Pick(10)];
@@ -110,7 +114,8 @@ TEST(RandomDisks, EveryRunEndsWithinItsBuffersAndReleasesWhatItOpened) {
     disk.machine.SetCommandTail(generate.Tail());
     if (generate.Chance(80)) disk.machine.AddPciFunction(1, 0, 0, 0x1A2B, 0x3C4D);
     if (generate.Chance(60)) disk.machine.registry.Create("Enum\\PCI\\VEN_1A2B&DEV_3C4D\\000800");
-    if (generate.Chance(60)) disk.machine.registry.Create("Enum\\PCI\\VEN_1A2B&DEV_3C4D\\BUS_01&DEV_00&FUNC_00");
+    if (generate.Chance(60))
+      disk.machine.registry.Create("Enum\\PCI\\VEN_1A2B&DEV_3C4D\\BUS_01&DEV_00&FUNC_00");
     for (int i = 0; i < 4; ++i) disk.machine.answers.push_back(generate.Answer());
     disk.machine.installer.present = generate.Chance(80);
     disk.machine.installer.exitCode = static_cast<uint32_t>(generate.Pick(5));

@@ -34,20 +34,40 @@ TEST(RunScript, TokensAndCommandWords) {
       {"ShowMsg ends the script", "ShowMsg,Install", false, {}, {"ShowMsg"}, 0, 0, 0},
       {"ShowUSBMsg is silent with the supplement", "ShowUSBMsg,Install", true, {}, {}, 0, 1, 0},
       {"ShowUSBMsg answered OK goes on", "ShowUSBMsg,Install", false, {kAnswerOk}, {"ShowUSBMsg"}, 0, 1, 0},
-      {"ShowUSBMsg answered Cancel quits", "ShowUSBMsg,Install", false, {kAnswerCancel}, {"ShowUSBMsg"}, 1, 0, 0},
+      {"ShowUSBMsg answered Cancel quits",
+       "ShowUSBMsg,Install",
+       false,
+       {kAnswerCancel},
+       {"ShowUSBMsg"},
+       1,
+       0,
+       0},
       {"unknown token skipped", "Foo,End", false, {}, {}, 1, 0, 0},
       {"End must be the whole token", "endx", false, {}, {}, 0, 0, 0},
       {"End in any case", "eNd,ShowMsg", false, {}, {}, 1, 0, 0},
       {"End followed by a blank is not End", "End ,ShowMsg", false, {}, {"ShowMsg"}, 0, 0, 0},
       {"Exec with a suffix", "Execute,End", false, {}, {}, 1, 0, 1},
       {"commas only run nothing", ",,,", false, {}, {}, 0, 0, 0},
-      {"runs of commas are one separator", ",,ShowUSBMsg,,,End,,", false, {kAnswerOk}, {"ShowUSBMsg"}, 1, 0, 0},
+      {"runs of commas are one separator",
+       ",,ShowUSBMsg,,,End,,",
+       false,
+       {kAnswerOk},
+       {"ShowUSBMsg"},
+       1,
+       0,
+       0},
       {"blank before a command word", "Foo, ShowMsg,End", false, {}, {}, 1, 0, 0},
       {"blank after a command word is a suffix", "ShowMsg ,End", false, {}, {"ShowMsg "}, 0, 0, 0},
       {"command words without regard to case", "SHOWMSG", false, {}, {"SHOWMSG"}, 0, 0, 0},
       {"suffixed ShowMsg names its own key", "ShowMsgA,ShowMsg", false, {}, {"ShowMsgA"}, 0, 0, 0},
-      {"ShowUSBMsg twice", "ShowUSBMsg,ShowUSBMsg2,End", false, {kAnswerOk, kAnswerOk},
-       {"ShowUSBMsg", "ShowUSBMsg2"}, 1, 0, 0},
+      {"ShowUSBMsg twice",
+       "ShowUSBMsg,ShowUSBMsg2,End",
+       false,
+       {kAnswerOk, kAnswerOk},
+       {"ShowUSBMsg", "ShowUSBMsg2"},
+       1,
+       0,
+       0},
       {"last token without a comma", "Foo,ShowMsg", false, {}, {"ShowMsg"}, 0, 0, 0},
       {"half a command word is nothing", "Show,Detect,Inst,Exe,En", false, {}, {}, 0, 0, 0},
   };
@@ -78,7 +98,8 @@ TEST(RunScript, NoScriptShowsNotSupportAndQuits) {
   const Case cases[] = {
       {"no configuration file", "", "W98", ""},
       {"no Application section", "[Message]\r\nNotSupport=No\r\n", "W98", "No"},
-      {"no entry for this system", "[Application]\r\nW95A=End\r\n[Message]\r\nNotSupport=No\r\n", "W98", "No"},
+      {"no entry for this system", "[Application]\r\nW95A=End\r\n[Message]\r\nNotSupport=No\r\n", "W98",
+       "No"},
       {"empty entry", "[Application]\r\nW98=\r\n[Message]\r\nNotSupport=No\r\n", "W98", "No"},
       {"unrecognised system", "[Application]\r\nW98=End\r\n[Message]\r\nNotSupport=No\r\n", "OTHER", "No"},
   };
@@ -139,7 +160,8 @@ TEST(ShowMessage, TextComesFromTheMessageSectionExpandedAndCut) {
 }
 
 TEST(ReadEnvironment, PathsAndInstallationDirectory) {
-  const std::string subDirs = "[SubDir]\r\nW95A=\\W95\r\nW95B=\\W95\r\nW98=\\W98\r\nWINNT=\\NT\r\nNT40=\\NT40\r\n";
+  const std::string subDirs =
+      "[SubDir]\r\nW95A=\\W95\r\nW95B=\\W95\r\nW98=\\W98\r\nWINNT=\\NT\r\nNT40=\\NT40\r\n";
   struct Case {
     const char* name;
     const char* os;
@@ -167,8 +189,9 @@ TEST(ReadEnvironment, PathsAndInstallationDirectory) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     SimDisk disk("");
-    disk.folder.Write((c.iniFolder.empty() ? "" : c.iniFolder + "/") + "QUELM.INI",
-                      "[Application]\r\nW98=ShowMsg\r\nW95B=ShowMsg\r\nWINNT=ShowMsg\r\nNT40=ShowMsg\r\n" + subDirs);
+    disk.folder.Write(
+        (c.iniFolder.empty() ? "" : c.iniFolder + "/") + "QUELM.INI",
+        "[Application]\r\nW98=ShowMsg\r\nW95B=ShowMsg\r\nWINNT=ShowMsg\r\nNT40=ShowMsg\r\n" + subDirs);
     disk.SetOs(c.os);
     disk.machine.currentDirectory = c.currentDirectory;
     disk.machine.SetCommandTail(c.tail);

@@ -31,7 +31,8 @@ Outcome RunCardList(const std::string& entries, const std::vector<PciFunction>& 
                     const std::string& script = "DetectCard,End", const std::string& section = "DetectCard") {
   SimDisk disk("[Application]\r\nW98=" + script + "\r\n[" + section + "]\r\n" + entries +
                "[Message]\r\nDetectCard=No card\r\n");
-  for (const PciFunction& f : bus) disk.machine.AddPciFunction(f.bus, f.device, f.function, f.vendorId, f.deviceId);
+  for (const PciFunction& f : bus)
+    disk.machine.AddPciFunction(f.bus, f.device, f.function, f.vendorId, f.deviceId);
   disk.Run();
   const auto cards = disk.machine.EventsOf<sim::CardEvent>();
   const bool found = disk.QuitRequests() == 1;
@@ -52,36 +53,66 @@ TEST(DetectCard, EntryRules) {
   const std::string kId = "VEN_1A2B&DEV_3C4D";
   const Case cases[] = {
       {"plain PCI entry", "1=6699,15437,PCI,1,0\r\n", kOneCard, {true, kId, kAt, "PCI", 1}},
-      {"absent card then present card", "1=6699,15438,PCI,0,0\r\n2=6699,15437,PCI,1,0\r\n", kOneCard,
+      {"absent card then present card",
+       "1=6699,15438,PCI,0,0\r\n2=6699,15437,PCI,1,0\r\n",
+       kOneCard,
        {true, kId, kAt, "PCI", 1}},
-      {"first matching entry wins", "1=6699,15437,PCI,0,0\r\n2=6699,15437,AGP,1,0\r\n", kOneCard,
+      {"first matching entry wins",
+       "1=6699,15437,PCI,0,0\r\n2=6699,15437,AGP,1,0\r\n",
+       kOneCard,
        {true, kId, kAt, "PCI", 0}},
       {"no entry 1", "2=6699,15437,PCI,1,0\r\n", kOneCard, {false, "", "", "", 0}},
-      {"gap in the keys ends the list", "1=6699,15438,PCI,1,0\r\n3=6699,15437,PCI,1,0\r\n", kOneCard,
+      {"gap in the keys ends the list",
+       "1=6699,15438,PCI,1,0\r\n3=6699,15437,PCI,1,0\r\n",
+       kOneCard,
        {false, "", "", "", 0}},
       {"empty list", "", kOneCard, {false, "", "", "", 0}},
       {"AGP in lower case", "1=6699,15437,agp,1,0\r\n", kOneCard, {true, kId, "000800", "agp", 1}},
-      {"AGP with a leading blank is not AGP", "1=6699,15437, AGP,1,0\r\n", kOneCard, {true, kId, kAt, " AGP", 1}},
+      {"AGP with a leading blank is not AGP",
+       "1=6699,15437, AGP,1,0\r\n",
+       kOneCard,
+       {true, kId, kAt, " AGP", 1}},
       {"AGP with a suffix is not AGP", "1=6699,15437,AGPX,1,0\r\n", kOneCard, {true, kId, kAt, "AGPX", 1}},
-      {"pass flag 10 counts its first character", "1=6699,15437,PCI,10,0\r\n", kOneCard, {true, kId, kAt, "PCI", 1}},
+      {"pass flag 10 counts its first character",
+       "1=6699,15437,PCI,10,0\r\n",
+       kOneCard,
+       {true, kId, kAt, "PCI", 1}},
       {"pass flag 0", "1=6699,15437,PCI,0,0\r\n", kOneCard, {true, kId, kAt, "PCI", 0}},
       {"pass flag with a leading blank", "1=6699,15437,PCI, 1,0\r\n", kOneCard, {true, kId, kAt, "PCI", 0}},
       {"pass flag yes", "1=6699,15437,PCI,yes,0\r\n", kOneCard, {true, kId, kAt, "PCI", 0}},
       {"blanks after every comma", "1= 6699, 15437, AGP, 1, 0\r\n", kOneCard, {true, kId, kAt, " AGP", 0}},
-      {"doubled comma shifts nothing into emptiness", "1=6699,15437,,AGP,1,0\r\n", kOneCard,
+      {"doubled comma shifts nothing into emptiness",
+       "1=6699,15437,,AGP,1,0\r\n",
+       kOneCard,
        {true, kId, "000800", "AGP", 1}},
       {"hexadecimal with 0x reads as zero", "1=0x1A2B,0x3C4D,PCI,1,0\r\n", kOneCard, {false, "", "", "", 0}},
-      {"0x matches a vendor 0 device", "1=0x1A2B,0x3C4D,PCI,1,0\r\n", {{3, 4, 0, 0x0000, 0x0000}},
+      {"0x matches a vendor 0 device",
+       "1=0x1A2B,0x3C4D,PCI,1,0\r\n",
+       {{3, 4, 0, 0x0000, 0x0000}},
        {true, "VEN_0000&DEV_0000", "BUS_03&DEV_04&FUNC_00", "PCI", 1}},
-      {"missing fields of a matching entry read as empty", "1=6699,15437\r\n", kOneCard, {true, kId, kAt, "", 0}},
-      {"entry without a device field is skipped", "1=6699\r\n2=6699,15437,PCI,1,0\r\n", kOneCard,
+      {"missing fields of a matching entry read as empty",
+       "1=6699,15437\r\n",
+       kOneCard,
+       {true, kId, kAt, "", 0}},
+      {"entry without a device field is skipped",
+       "1=6699\r\n2=6699,15437,PCI,1,0\r\n",
+       kOneCard,
        {true, kId, kAt, "PCI", 1}},
-      {"entry of commas only is skipped", "1=,,,\r\n2=6699,15437,PCI,1,0\r\n", kOneCard, {true, kId, kAt, "PCI", 1}},
-      {"bus type cut to seven characters", "1=6699,15437,PCIEXPRESS,1,0\r\n", kOneCard,
+      {"entry of commas only is skipped",
+       "1=,,,\r\n2=6699,15437,PCI,1,0\r\n",
+       kOneCard,
+       {true, kId, kAt, "PCI", 1}},
+      {"bus type cut to seven characters",
+       "1=6699,15437,PCIEXPRESS,1,0\r\n",
+       kOneCard,
        {true, kId, kAt, "PCIEXPR", 1}},
-      {"over-long numbers wrap to their low 16 bits", "1=72235,-50099,PCI,1,0\r\n", kOneCard,
+      {"over-long numbers wrap to their low 16 bits",
+       "1=72235,-50099,PCI,1,0\r\n",
+       kOneCard,
        {true, kId, kAt, "PCI", 1}},
-      {"65535/65535 matches an empty slot", "1=65535,65535,PCI,1,0\r\n", kOneCard,
+      {"65535/65535 matches an empty slot",
+       "1=65535,65535,PCI,1,0\r\n",
+       kOneCard,
        {true, "VEN_FFFF&DEV_FFFF", "BUS_FF&DEV_1F&FUNC_00", "PCI", 1}},
   };
   for (const Case& c : cases) {
@@ -113,7 +144,8 @@ TEST(DetectCard, SuffixedTokensNameTheirOwnSectionAndMessage) {
 
 TEST(DetectCard, LaterListOverwritesTheCardAndAllListsShareOneScan) {
   SimDisk disk(
-      "[Application]\r\nW98=DetectCard,DetectCardB,CheckPCIKey,End\r\n[DetectCard]\r\n1=6699,15437,AGP,1,0\r\n"
+      "[Application]\r\nW98=DetectCard,DetectCardB,CheckPCIKey,End\r\n[DetectCard]\r\n1=6699,15437,AGP,1,"
+      "0\r\n"
       "[DetectCardB]\r\n1=6699,15440,PCI,0,0\r\n2=32902,28944,PCI,0,0\r\n");
   disk.machine.AddPciFunction(0, 7, 0, 0x8086, 0x7110);
   disk.machine.AddPciFunction(1, 0, 0, 0x1A2B, 0x3C4D);
@@ -139,9 +171,9 @@ TEST(DetectCard, TheBusIsReachableAsTheSystemAllows) {
   const Case cases[] = {
       {"W95A", sim::PciAccess::kAuto, true, "ports"},
       {"W98", sim::PciAccess::kAuto, true, "ports"},
-      {"WIN95", sim::PciAccess::kAuto, true, "ports"},  // Windows Me: a 9x system
+      {"WIN95", sim::PciAccess::kAuto, true, "ports"},        // Windows Me: a 9x system
       {"WINNT", sim::PciAccess::kAuto, true, "device-list"},  // Windows 2000 and later have SetupAPI
-      {"NT40", sim::PciAccess::kAuto, false, "none"},  // no ports for programs, no SetupAPI
+      {"NT40", sim::PciAccess::kAuto, false, "none"},         // no ports for programs, no SetupAPI
       {"NT35X", sim::PciAccess::kAuto, false, "none"},
       {"NT31", sim::PciAccess::kAuto, false, "none"},
       {"NT40", sim::PciAccess::kDeviceList, true, "device-list"},  // a SetupAPI redistributable, or Wine
@@ -149,13 +181,15 @@ TEST(DetectCard, TheBusIsReachableAsTheSystemAllows) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.os) + " with access " + sim::PciAccessName(c.access));
-    SimDisk disk("[Application]\r\n" + std::string(c.os) + "=DetectCard,End\r\n[DetectCard]\r\n1=6699,15437,PCI,1,0\r\n");
+    SimDisk disk("[Application]\r\n" + std::string(c.os) +
+                 "=DetectCard,End\r\n[DetectCard]\r\n1=6699,15437,PCI,1,0\r\n");
     disk.SetOs(c.os);
     disk.machine.pciAccess = c.access;
     disk.machine.AddPciFunction(1, 0, 0, 0x1A2B, 0x3C4D);
     disk.Run();
     EXPECT_EQ(c.found, disk.machine.EventsOf<sim::CardEvent>().size() == 1);
-    EXPECT_EQ(c.found ? std::vector<std::string>{} : std::vector<std::string>{"DetectCard"}, disk.MessageKeys());
+    EXPECT_EQ(c.found ? std::vector<std::string>{} : std::vector<std::string>{"DetectCard"},
+              disk.MessageKeys());
     ASSERT_EQ(1u, disk.machine.EventsOf<sim::StartEvent>().size());
     EXPECT_EQ(c.accessInEffect, disk.machine.EventsOf<sim::StartEvent>()[0].pciAccess);
   }

@@ -16,36 +16,79 @@ TEST(CheckPciKey, FindsTheDetectedCardsInstanceKey) {
   struct Case {
     const char* name;
     std::string script;
-    std::string busType;          // of the card entry: AGP makes the location "000800"
-    std::vector<std::string> keys;  // created below HKEY_LOCAL_MACHINE
+    std::string busType;              // of the card entry: AGP makes the location "000800"
+    std::vector<std::string> keys;    // created below HKEY_LOCAL_MACHINE
     std::vector<std::string> denied;  // keys that refuse to open
     bool found;
   };
   const Case cases[] = {
-      {"qualifiers after the hardware ID", "DetectCard,CheckPCIKey,End", "PCI",
-       {kHardware + "\\BUS_01&DEV_00&FUNC_00"}, {}, true},
-      {"AGP location needs its own instance key", "DetectCard,CheckPCIKey,End", "AGP",
-       {kHardware + "\\BUS_01&DEV_00&FUNC_00"}, {}, false},
-      {"AGP location with 000800", "DetectCard,CheckPCIKey,End", "AGP", {kHardware + "\\000800"}, {}, true},
-      {"instance name containing the location", "DetectCard,CheckPCIKey,End", "PCI",
-       {kHardware + "\\XBUS_01&DEV_00&FUNC_00Y"}, {}, true},
-      {"instance under another card only", "DetectCard,CheckPCIKey,End", "PCI",
-       {"Enum\\PCI\\VEN_8086&DEV_7190\\BUS_01&DEV_00&FUNC_00", kHardware + "\\BUS_02&DEV_00&FUNC_00"}, {}, false},
-      {"lower-case hexadecimal does not match", "DetectCard,CheckPCIKey,End", "PCI",
-       {"Enum\\PCI\\VEN_1a2b&DEV_3c4d\\BUS_01&DEV_00&FUNC_00"}, {}, false},
-      {"no card detected: any instance key will do", "CheckPCIKey,End", "PCI",
-       {"Enum\\PCI\\VEN_8086&DEV_7190\\BUS_00&DEV_00&FUNC_00"}, {}, true},
-      {"no card detected and no instance keys", "CheckPCIKey,End", "PCI", {"Enum\\PCI\\VEN_8086&DEV_7190"}, {},
-       false},
-      {"unopenable hardware key is passed over", "DetectCard,CheckPCIKey,End", "PCI",
-       {kHardware + "&A\\BUS_01&DEV_00&FUNC_00", kHardware + "&B\\BUS_01&DEV_00&FUNC_00"}, {kHardware + "&A"},
+      {"qualifiers after the hardware ID",
+       "DetectCard,CheckPCIKey,End",
+       "PCI",
+       {kHardware + "\\BUS_01&DEV_00&FUNC_00"},
+       {},
        true},
-      {"the only matching key refuses to open", "DetectCard,CheckPCIKey,End", "PCI",
-       {kHardware + "\\BUS_01&DEV_00&FUNC_00"}, {kHardware}, false},
+      {"AGP location needs its own instance key",
+       "DetectCard,CheckPCIKey,End",
+       "AGP",
+       {kHardware + "\\BUS_01&DEV_00&FUNC_00"},
+       {},
+       false},
+      {"AGP location with 000800", "DetectCard,CheckPCIKey,End", "AGP", {kHardware + "\\000800"}, {}, true},
+      {"instance name containing the location",
+       "DetectCard,CheckPCIKey,End",
+       "PCI",
+       {kHardware + "\\XBUS_01&DEV_00&FUNC_00Y"},
+       {},
+       true},
+      {"instance under another card only",
+       "DetectCard,CheckPCIKey,End",
+       "PCI",
+       {"Enum\\PCI\\VEN_8086&DEV_7190\\BUS_01&DEV_00&FUNC_00", kHardware + "\\BUS_02&DEV_00&FUNC_00"},
+       {},
+       false},
+      {"lower-case hexadecimal does not match",
+       "DetectCard,CheckPCIKey,End",
+       "PCI",
+       {"Enum\\PCI\\VEN_1a2b&DEV_3c4d\\BUS_01&DEV_00&FUNC_00"},
+       {},
+       false},
+      {"no card detected: any instance key will do",
+       "CheckPCIKey,End",
+       "PCI",
+       {"Enum\\PCI\\VEN_8086&DEV_7190\\BUS_00&DEV_00&FUNC_00"},
+       {},
+       true},
+      {"no card detected and no instance keys",
+       "CheckPCIKey,End",
+       "PCI",
+       {"Enum\\PCI\\VEN_8086&DEV_7190"},
+       {},
+       false},
+      {"unopenable hardware key is passed over",
+       "DetectCard,CheckPCIKey,End",
+       "PCI",
+       {kHardware + "&A\\BUS_01&DEV_00&FUNC_00", kHardware + "&B\\BUS_01&DEV_00&FUNC_00"},
+       {kHardware + "&A"},
+       true},
+      {"the only matching key refuses to open",
+       "DetectCard,CheckPCIKey,End",
+       "PCI",
+       {kHardware + "\\BUS_01&DEV_00&FUNC_00"},
+       {kHardware},
+       false},
       {"no Enum\\PCI at all", "DetectCard,CheckPCIKey,End", "PCI", {"Enum\\Root"}, {}, false},
-      {"Enum\\PCI refuses to open", "DetectCard,CheckPCIKey,End", "PCI", {kHardware + "\\BUS_01&DEV_00&FUNC_00"},
-       {"Enum\\PCI"}, false},
-      {"suffix and case of the token do not change the message", "DetectCard,checkpcikeyAgain,End", "PCI", {}, {},
+      {"Enum\\PCI refuses to open",
+       "DetectCard,CheckPCIKey,End",
+       "PCI",
+       {kHardware + "\\BUS_01&DEV_00&FUNC_00"},
+       {"Enum\\PCI"},
+       false},
+      {"suffix and case of the token do not change the message",
+       "DetectCard,checkpcikeyAgain,End",
+       "PCI",
+       {},
+       {},
        false},
   };
   for (const Case& c : cases) {
@@ -57,7 +100,8 @@ TEST(CheckPciKey, FindsTheDetectedCardsInstanceKey) {
     for (const std::string& key : c.denied) disk.machine.registry.Find(key)->accessDenied = true;
     disk.Run();
     EXPECT_EQ(c.found ? 1u : 0u, disk.QuitRequests());
-    EXPECT_EQ(c.found ? std::vector<std::string>{} : std::vector<std::string>{"CheckPCIKey"}, disk.MessageKeys());
+    EXPECT_EQ(c.found ? std::vector<std::string>{} : std::vector<std::string>{"CheckPCIKey"},
+              disk.MessageKeys());
     EXPECT_EQ(0u, disk.machine.OpenHandles()) << "registry keys left open";
   }
 }

@@ -1,10 +1,10 @@
 // The comma rule and the decimal reading of card entries.
-#include "config/FieldList.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "config/FieldList.h"
 
 namespace quelm {
 namespace {
@@ -64,7 +64,7 @@ TEST(ReadDecimal, ReadsAsTheCLibraryDoesWithoutOverflowing) {
       {"", 0},
       {" ", 0},
       {"- 5", 0},
-      {"4294967297", 1},             // wraps modulo 2^32
+      {"4294967297", 1},  // wraps modulo 2^32
       {"99999999999999999999", 1661992959},
       {"6699 ", 6699},
   };

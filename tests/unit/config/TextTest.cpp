@@ -1,10 +1,10 @@
 // Bounded texts, case rules and formatting of the core's text helper.
-#include "config/Text.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+
+#include "config/Text.h"
 
 namespace quelm {
 namespace {
@@ -43,7 +43,8 @@ TEST(BoundedText, CopyAndAppendNeverOverrunAndReportCutting) {
     }
     EXPECT_STREQ(c.expected, buffer);
     EXPECT_EQ(c.whole, whole);
-    for (unsigned i = c.capacity; i < sizeof buffer; ++i) ASSERT_EQ('#', buffer[i]) << "written past the buffer at " << i;
+    for (unsigned i = c.capacity; i < sizeof buffer; ++i)
+      ASSERT_EQ('#', buffer[i]) << "written past the buffer at " << i;
   }
 }
 
@@ -64,13 +65,10 @@ TEST(CaseRules, OnlyAToZAreFolded) {
     bool equal;
   };
   const Case cases[] = {
-      {"End", "END", true},
-      {"eNd", "End", true},
-      {"[", "{", false},            // differ by the case bit but are not letters
-      {"@", "`", false},
-      {"\xC9ND", "\xE9ND", false},  // Windows-1252 E acute: a locale would fold it
-      {"End ", "End", false},
-      {"", "", true},
+      {"End", "END", true},   {"eNd", "End", true},
+      {"[", "{", false},                                    // differ by the case bit but are not letters
+      {"@", "`", false},      {"\xC9ND", "\xE9ND", false},  // Windows-1252 E acute: a locale would fold it
+      {"End ", "End", false}, {"", "", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.left) + " / " + c.right);
@@ -98,16 +96,41 @@ TEST(Format, MatchesTheWindowsFormatterForTheLaunchersFormats) {
     const char* expected;
   };
   const Case cases[] = {
-      {"hardware ID", [](Text<64>& t) { return Format(t, "VEN_%04X&DEV_%04X", 0x1A2Bu, 0x3C4Du); },
+      {"hardware ID",
+       [](Text<64>& t) {
+         return Format(t, "VEN_%04X&DEV_%04X", 0x1A2Bu, 0x3C4Du);
+       },
        "VEN_1A2B&DEV_3C4D"},
-      {"hardware ID with leading zeros", [](Text<64>& t) { return Format(t, "VEN_%04X&DEV_%04X", 0x10u, 0xAu); },
+      {"hardware ID with leading zeros",
+       [](Text<64>& t) {
+         return Format(t, "VEN_%04X&DEV_%04X", 0x10u, 0xAu);
+       },
        "VEN_0010&DEV_000A"},
-      {"location", [](Text<64>& t) { return Format(t, "BUS_%02X&DEV_%02X&FUNC_%02X", 0xFFu, 31u, 7u); },
+      {"location",
+       [](Text<64>& t) {
+         return Format(t, "BUS_%02X&DEV_%02X&FUNC_%02X", 0xFFu, 31u, 7u);
+       },
        "BUS_FF&DEV_1F&FUNC_07"},
-      {"width is a minimum", [](Text<64>& t) { return Format(t, "%02X", 0x1ABu); }, "1AB"},
-      {"negative decimal", [](Text<64>& t) { return Format(t, "%d", int32_t{-2147483647 - 1}); }, "-2147483648"},
-      {"text and number", [](Text<64>& t) { return Format(t, "%s %d%%", "pass", int32_t{1}); }, "pass 1%"},
-      {"lower-case hex", [](Text<64>& t) { return Format(t, "%x", 0xBEEFu); }, "beef"},
+      {"width is a minimum",
+       [](Text<64>& t) {
+         return Format(t, "%02X", 0x1ABu);
+       },
+       "1AB"},
+      {"negative decimal",
+       [](Text<64>& t) {
+         return Format(t, "%d", int32_t{-2147483647 - 1});
+       },
+       "-2147483648"},
+      {"text and number",
+       [](Text<64>& t) {
+         return Format(t, "%s %d%%", "pass", int32_t{1});
+       },
+       "pass 1%"},
+      {"lower-case hex",
+       [](Text<64>& t) {
+         return Format(t, "%x", 0xBEEFu);
+       },
+       "beef"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

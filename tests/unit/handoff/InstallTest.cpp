@@ -14,9 +14,9 @@ using testing::SimDisk;
 
 std::string Ini(const std::string& script, const std::string& cardEntry = "6699,15437,PCI,1,0",
                 const std::string& subDir = "\\W98") {
-  return "[Application]\r\nW95A=" + script + "\r\nW95B=" + script + "\r\nW95C=" + script + "\r\nW98=" + script +
-         "\r\nWIN95=" + script + "\r\nNT40=" + script + "\r\nWINNT=" + script + "\r\n[SubDir]\r\nW98=" + subDir +
-         "\r\n[DetectCard]\r\n1=" + cardEntry +
+  return "[Application]\r\nW95A=" + script + "\r\nW95B=" + script + "\r\nW95C=" + script +
+         "\r\nW98=" + script + "\r\nWIN95=" + script + "\r\nNT40=" + script + "\r\nWINNT=" + script +
+         "\r\n[SubDir]\r\nW98=" + subDir + "\r\n[DetectCard]\r\n1=" + cardEntry +
          "\r\n[Message]\r\nNotSupport=Not here\r\nShowMsg=After\r\nInstallFailed=Cannot start\r\n";
 }
 
@@ -71,8 +71,8 @@ TEST(Install, OnlyWindows95And98AreSupported) {
     const char* os;
     bool supported;
   };
-  const Case cases[] = {{"W95A", true},  {"W95B", true},  {"W95C", true}, {"W98", true},  {"WIN95", false},
-                        {"WINNT", false}, {"NT40", false}};
+  const Case cases[] = {{"W95A", true},   {"W95B", true},   {"W95C", true}, {"W98", true},
+                        {"WIN95", false}, {"WINNT", false}, {"NT40", false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.os);
     SimDisk disk(Ini("Install,ShowMsg,End"));

@@ -28,13 +28,14 @@ TEST(ShellLaunch, MacrosThenFields) {
       {"lower-case macro is left alone", "W95", "[cwd]\\A.EXE,x,[CWD]", true, "[cwd]\\A.EXE", "D:\\W95"},
       {"every [CWD] is replaced", "W95", "[CWD]\\[CWD].EXE,x,[CWD]\\SUB", true, "D:\\W95\\D:\\W95.EXE",
        "D:\\W95\\SUB"},
-      {"a comma in the base directory splits the line", "A,B", "[CWD]\\SETUP.EXE,x,[CWD]", true, "D:\\A", "x"},
+      {"a comma in the base directory splits the line", "A,B", "[CWD]\\SETUP.EXE,x,[CWD]", true, "D:\\A",
+       "x"},
       {"[OS] is removed", "", "[CWD]\\[OS]\\SETUP.EXE,x,[CWD]", true, "D:\\\\SETUP.EXE", "D:"},
       {"[OS] removed until none is left", "", "[O[OS]S]A.EXE,x,D:", true, "A.EXE", "D:"},
       {"[CWD] in the base directory is not expanded again", "[CWD]", "[CWD]\\A.EXE,x,[CWD]", true,
        "D:\\[CWD]\\A.EXE", "D:\\[CWD]"},
-      {"[OS] brought in by the base directory is removed", "[OS]", "[CWD]\\A.EXE,x,[CWD]", true, "D:\\\\A.EXE",
-       "D:\\"},
+      {"[OS] brought in by the base directory is removed", "[OS]", "[CWD]\\A.EXE,x,[CWD]", true,
+       "D:\\\\A.EXE", "D:\\"},
       {"blanks stay part of the fields", "", "A.EXE , x , D:\\WORK", true, "A.EXE ", " D:\\WORK"},
       {"doubled commas shift the fields", "", "A.EXE,,x,,D:\\WORK,more", true, "A.EXE", "D:\\WORK"},
       {"no working-directory field", "", "A.EXE,x", true, "A.EXE", std::nullopt},
@@ -70,7 +71,10 @@ TEST(ShellLaunch, MacrosBeginAtWholeCharacters) {
     uint32_t codePage;
     std::string file;
   };
-  const Case cases[] = {{932, "\x81[CWD]\\A.EXE"}, {1252, "\x81" "D:\\A.EXE"}};
+  const Case cases[] = {{932, "\x81[CWD]\\A.EXE"},
+                        {1252,
+                         "\x81"
+                         "D:\\A.EXE"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.codePage);
     SimDisk disk("[Application]\r\nW98=ExecTool\r\n[ExecTool]\r\nprogram=\x81[CWD]\\A.EXE,x,[CWD]\r\n");

@@ -115,13 +115,22 @@ TEST(PciMechanism1Test, PresenceCheckSavesProbesAndRestoresTheAddressLatch) {
     std::vector<std::string> expectedLog;
     uint32_t expectedLatch;
   } cases[] = {
-      {"mechanism #1 chipset", FakePortBus::Kind::kMechanism1, true,
-       {"r32 CF8", "w32 CF8=80000000", "r32 CF8", "w32 CF8=8000A804"}, 0x8000A804u},
+      {"mechanism #1 chipset",
+       FakePortBus::Kind::kMechanism1,
+       true,
+       {"r32 CF8", "w32 CF8=80000000", "r32 CF8", "w32 CF8=8000A804"},
+       0x8000A804u},
       // Wine in its Windows 9x modes: nothing behind the ports.
-      {"all-ones emulation", FakePortBus::Kind::kAllOnes, false,
-       {"r32 CF8", "w32 CF8=80000000", "r32 CF8", "w32 CF8=FFFFFFFF"}, 0x8000A804u},
-      {"8-bit address register", FakePortBus::Kind::kByteLatch, false,
-       {"r32 CF8", "w32 CF8=80000000", "r32 CF8", "w32 CF8=4"}, 0x4u},
+      {"all-ones emulation",
+       FakePortBus::Kind::kAllOnes,
+       false,
+       {"r32 CF8", "w32 CF8=80000000", "r32 CF8", "w32 CF8=FFFFFFFF"},
+       0x8000A804u},
+      {"8-bit address register",
+       FakePortBus::Kind::kByteLatch,
+       false,
+       {"r32 CF8", "w32 CF8=80000000", "r32 CF8", "w32 CF8=4"},
+       0x4u},
       // Nothing was read, so nothing is written back.
       {"refused ports", FakePortBus::Kind::kRefusing, false, {"r32 CF8"}, 0x8000A804u},
   };
@@ -234,7 +243,8 @@ TEST(PciHardwareIdTest, ReadsVendorAndDeviceFromTheFirstHardwareId) {
     uint32_t identification = 0xDEADBEEFu;
     EXPECT_EQ(ParsePciHardwareId(test.text, identification), test.expectedOk);
     const uint32_t expected = test.expectedOk ? test.expected : 0xDEADBEEFu;
-    EXPECT_EQ(identification, expected) << "expected 0x" << Hex(expected) << ", got 0x" << Hex(identification);
+    EXPECT_EQ(identification, expected)
+        << "expected 0x" << Hex(expected) << ", got 0x" << Hex(identification);
   }
 }
 
@@ -253,11 +263,13 @@ TEST(PciLocationTest, ReadsTheLastThreeNumbersAsBusDeviceAndFunction) {
       {"German", "PCI-Bus 2, Ger\xe4t 0, Funktion 0", true, 2, 0, 0},
       {"German with a slot", "PCI-Steckplatz 4 (PCI-Bus 1, Ger\xe4t 5, Funktion 2)", true, 1, 5, 2},
       {"French", "Bus PCI 3, p\xe9riph\xe9rique 1, fonction 0", true, 3, 1, 0},
-      {"Japanese in Shift-JIS", "PCI \x83\x6f\x83\x58 4\x81\x41\x83\x66\x83\x6f\x83\x43\x83\x58 9\x81\x41\x8b\x40\x94\x5c 1",
-       true, 4, 9, 1},
+      {"Japanese in Shift-JIS",
+       "PCI \x83\x6f\x83\x58 4\x81\x41\x83\x66\x83\x6f\x83\x43\x83\x58 9\x81\x41\x8b\x40\x94\x5c 1", true, 4,
+       9, 1},
       {"indirect text of Windows 8 and later",
        "@System32\\drivers\\pci.sys,#65536;PCI bus %1, device %2, function %3;(2,0,0)", true, 2, 0, 0},
-      {"a number after the function is read as one", "PCI bus 2, device 3, function 4, slot 9", false, 0, 0, 0},
+      {"a number after the function is read as one", "PCI bus 2, device 3, function 4, slot 9", false, 0, 0,
+       0},
       {"two numbers only", "PCI bus 1, device 0", false, 0, 0, 0},
       {"bus out of range", "PCI bus 256, device 0, function 0", false, 0, 0, 0},
       {"device out of range", "PCI bus 0, device 32, function 0", false, 0, 0, 0},
@@ -317,7 +329,8 @@ TEST(PciFunctionTableTest, AWholeBusFits) {
   for (const uint32_t slot : {0u, 511u, 512u, kPciSlotCount - 1}) {
     const PciAddress address = PciAddressOf(slot);
     uint32_t identification = 0;
-    ASSERT_TRUE(table->Find(address.bus, address.device, address.function, identification)) << "slot " << slot;
+    ASSERT_TRUE(table->Find(address.bus, address.device, address.function, identification))
+        << "slot " << slot;
     EXPECT_EQ(identification, 0x10000000u + slot);
   }
 }

@@ -139,10 +139,10 @@ TEST(Registry, LoadsDeletionsAndEmptyKeys) {
   registry.SetString("Gone\\Deep\\Er", "v", "x");
   registry.SetString("Kept", "drop", "x");
   registry.SetString("Kept", "stay", "x");
-  LoadRegText(registry, 
-      "REGEDIT4\n[-HKLM\\gone]\n[-HKLM\\Never\\There]\n[HKLM\\Kept]\n\"DROP\"=-\n\"absent\"=-\n["
-      "HKLM\\Empty\\Key]\n",
-      "case.reg");
+  LoadRegText(registry,
+              "REGEDIT4\n[-HKLM\\gone]\n[-HKLM\\Never\\There]\n[HKLM\\Kept]\n\"DROP\"=-\n\"absent\"=-\n["
+              "HKLM\\Empty\\Key]\n",
+              "case.reg");
   EXPECT_EQ(registry.Find("Gone"), nullptr);
   EXPECT_EQ(registry.Find("Never"), nullptr);
   EXPECT_EQ(registry.Find("Kept")->FindValue("drop"), nullptr);

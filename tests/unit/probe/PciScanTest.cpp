@@ -1,6 +1,4 @@
 // The bus scan's order and tie-breaks, and the one-scan record answering as a fresh scan would.
-#include "probe/PciScan.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
@@ -8,6 +6,7 @@
 #include <vector>
 
 #include "platform/sim/SimMachine.h"
+#include "probe/PciScan.h"
 #include "probe/SystemProbe.h"
 
 namespace quelm {
@@ -45,31 +44,66 @@ TEST(FindPciDevice, ScanOrderAndTieBreaks) {
     FindResult expected;
   };
   const Case cases[] = {
-      {"decimal IDs give upper-case hexadecimal texts", {{1, 0, 0, 0x1A2B, 0x3C4D}}, 6699, 15437,
+      {"decimal IDs give upper-case hexadecimal texts",
+       {{1, 0, 0, 0x1A2B, 0x3C4D}},
+       6699,
+       15437,
        {1, "VEN_1A2B&DEV_3C4D", "BUS_01&DEV_00&FUNC_00"}},
-      {"two identical cards: the later bus wins", {{0, 12, 0, 0x1A2B, 0x3C4D}, {1, 0, 0, 0x1A2B, 0x3C4D}}, 6699,
-       15437, {1, "VEN_1A2B&DEV_3C4D", "BUS_01&DEV_00&FUNC_00"}},
+      {"two identical cards: the later bus wins",
+       {{0, 12, 0, 0x1A2B, 0x3C4D}, {1, 0, 0, 0x1A2B, 0x3C4D}},
+       6699,
+       15437,
+       {1, "VEN_1A2B&DEV_3C4D", "BUS_01&DEV_00&FUNC_00"}},
       {"two identical cards on one bus: the higher device wins",
-       {{0, 20, 0, 0x1A2B, 0x3C4D}, {0, 9, 0, 0x1A2B, 0x3C4D}}, 6699, 15437,
+       {{0, 20, 0, 0x1A2B, 0x3C4D}, {0, 9, 0, 0x1A2B, 0x3C4D}},
+       6699,
+       15437,
        {1, "VEN_1A2B&DEV_3C4D", "BUS_00&DEV_14&FUNC_00"}},
       {"multi-function device: the lowest matching function",
-       {{2, 3, 0, 0x8086, 0x7110}, {2, 3, 1, 0x1A2B, 0x3C4D}, {2, 3, 2, 0x1A2B, 0x3C4D}}, 6699, 15437,
+       {{2, 3, 0, 0x8086, 0x7110}, {2, 3, 1, 0x1A2B, 0x3C4D}, {2, 3, 2, 0x1A2B, 0x3C4D}},
+       6699,
+       15437,
        {1, "VEN_1A2B&DEV_3C4D", "BUS_02&DEV_03&FUNC_01"}},
-      {"function 7 is probed even without function 0", {{0, 31, 7, 0x1A2B, 0x3C4D}}, 6699, 15437,
+      {"function 7 is probed even without function 0",
+       {{0, 31, 7, 0x1A2B, 0x3C4D}},
+       6699,
+       15437,
        {1, "VEN_1A2B&DEV_3C4D", "BUS_00&DEV_1F&FUNC_07"}},
-      {"highest address", {{255, 31, 7, 0x1A2B, 0x3C4D}}, 6699, 15437,
+      {"highest address",
+       {{255, 31, 7, 0x1A2B, 0x3C4D}},
+       6699,
+       15437,
        {1, "VEN_1A2B&DEV_3C4D", "BUS_FF&DEV_1F&FUNC_07"}},
-      {"no match leaves the texts alone", {{1, 0, 0, 0x1A2B, 0x3C4D}}, 6699, 15438, {0, "untouched", "untouched"}},
-      {"vendor and device swapped do not match", {{1, 0, 0, 0x1A2B, 0x3C4D}}, 15437, 6699,
+      {"no match leaves the texts alone",
+       {{1, 0, 0, 0x1A2B, 0x3C4D}},
+       6699,
+       15438,
        {0, "untouched", "untouched"}},
-      {"only the low 16 bits of the request count", {{1, 0, 0, 0x1A2B, 0x3C4D}}, 6699 + 65536, 15437 - 65536,
+      {"vendor and device swapped do not match",
+       {{1, 0, 0, 0x1A2B, 0x3C4D}},
+       15437,
+       6699,
+       {0, "untouched", "untouched"}},
+      {"only the low 16 bits of the request count",
+       {{1, 0, 0, 0x1A2B, 0x3C4D}},
+       6699 + 65536,
+       15437 - 65536,
        {1, "VEN_1A2B&DEV_3C4D", "BUS_01&DEV_00&FUNC_00"}},
-      {"65535/65535 matches the last empty slot", {{1, 0, 0, 0x1A2B, 0x3C4D}}, 65535, 65535,
+      {"65535/65535 matches the last empty slot",
+       {{1, 0, 0, 0x1A2B, 0x3C4D}},
+       65535,
+       65535,
        {1, "VEN_FFFF&DEV_FFFF", "BUS_FF&DEV_1F&FUNC_00"}},
       {"65535/65535 skips filled functions of the last device",
-       {{255, 31, 0, 0x1A2B, 0x3C4D}, {255, 31, 1, 0x1A2B, 0x3C4E}}, 65535, 65535,
+       {{255, 31, 0, 0x1A2B, 0x3C4D}, {255, 31, 1, 0x1A2B, 0x3C4E}},
+       65535,
+       65535,
        {1, "VEN_FFFF&DEV_FFFF", "BUS_FF&DEV_1F&FUNC_02"}},
-      {"vendor 0 requested, nothing at vendor 0", {{1, 0, 0, 0x1A2B, 0x3C4D}}, 0, 0, {0, "untouched", "untouched"}},
+      {"vendor 0 requested, nothing at vendor 0",
+       {{1, 0, 0, 0x1A2B, 0x3C4D}},
+       0,
+       0,
+       {0, "untouched", "untouched"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -93,7 +127,8 @@ TEST(PciBusRecord, OneScanPerRunAnswersEveryLaterRequest) {
   SystemProbe probe(machine);
   Text<kNameCapacity> hardwareId;
   Text<kNameCapacity> location;
-  for (int32_t device = 0; device < 50; ++device) EXPECT_FALSE(probe.FindPciDevice(6699, device, hardwareId, location));
+  for (int32_t device = 0; device < 50; ++device)
+    EXPECT_FALSE(probe.FindPciDevice(6699, device, hardwareId, location));
   EXPECT_TRUE(probe.FindPciDevice(6699, 15437, hardwareId, location));
   EXPECT_TRUE(probe.FindPciDevice(65535, 65535, hardwareId, location));
   EXPECT_EQ(uint64_t{256} * 32 * 8, machine.PciReads());
@@ -129,13 +164,15 @@ TEST(PciBusRecord, AgreesWithAFreshScanOnRandomBuses) {
       const bool scanned = ScanForDevice(machine, identification, fromScan);
       Text<kNameCapacity> hardwareId;
       Text<kNameCapacity> location;
-      const bool recorded = probe.FindPciDevice(static_cast<int32_t>(identification & 0xFFFF),
-                                                static_cast<int32_t>(identification >> 16), hardwareId, location);
+      const bool recorded =
+          probe.FindPciDevice(static_cast<int32_t>(identification & 0xFFFF),
+                              static_cast<int32_t>(identification >> 16), hardwareId, location);
       ASSERT_EQ(scanned, recorded) << "round " << round << " id " << std::hex << identification;
       if (!scanned) continue;
       Text<kNameCapacity> expected;
       ASSERT_TRUE(FormatLocation(expected, fromScan));
-      ASSERT_STREQ(expected.CStr(), location.CStr()) << "round " << round << " id " << std::hex << identification;
+      ASSERT_STREQ(expected.CStr(), location.CStr())
+          << "round " << round << " id " << std::hex << identification;
       if (record.IsComplete()) {
         ASSERT_TRUE(record.Find(identification, fromRecord));
         ASSERT_EQ(fromScan.bus * 256 + fromScan.device * 8 + fromScan.function,

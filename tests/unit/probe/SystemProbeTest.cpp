@@ -1,14 +1,12 @@
 // Base directory, Windows version classification, USB supplement check, and double-byte code pages.
-#include "probe/SystemProbe.h"
-
-#include "app/Messages.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
+#include "app/Messages.h"
 #include "platform/sim/SimMachine.h"
+#include "probe/SystemProbe.h"
 
 namespace quelm {
 namespace {
@@ -30,7 +28,8 @@ TEST(BaseDirectory, CurrentDirectoryLessOneBackslashThenTheTail) {
       {"tab and control characters after the name", "D:\\", "QUELM.EXE\t\x01 \\W95", "D:\\W95"},
       {"only one trailing backslash removed", "D:\\\\", "QUELM.EXE", "D:\\"},
       {"tail without separator", "D:\\DISK", "QUELM.EXE W95", "D:\\DISKW95"},
-      {"longest directory that fits", "C:\\" + std::string(252, 'x'), "QUELM.EXE", "C:\\" + std::string(252, 'x')},
+      {"longest directory that fits", "C:\\" + std::string(252, 'x'), "QUELM.EXE",
+       "C:\\" + std::string(252, 'x')},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -57,7 +56,8 @@ TEST(BaseDirectory, WhatCannotBeReadOrDoesNotFitIsNeverCut) {
       {"unreadable directory leaves the buffer as it was", false, "D:\\", "QUELM.EXE", "junk"},
       {"directory one too long", true, "C:\\" + std::string(253, 'x'), "QUELM.EXE", ""},
       {"directory far too long", true, "C:\\" + std::string(400, 'x'), "QUELM.EXE", ""},
-      {"tail that does not fit", true, "C:\\" + std::string(240, 'x'), "QUELM.EXE \\" + std::string(20, 'y'), ""},
+      {"tail that does not fit", true, "C:\\" + std::string(240, 'x'), "QUELM.EXE \\" + std::string(20, 'y'),
+       ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -82,30 +82,30 @@ TEST(ClassifyOs, TestsRunInOrderWithTheirTieBreaks) {
   };
   const Case cases[] = {
       {1, 4, 0, "", OsKind::W95A},
-      {1, 4, 0, " A", OsKind::WIN95},   // a service text that is neither B nor C
+      {1, 4, 0, " A", OsKind::WIN95},  // a service text that is neither B nor C
       {1, 4, 0, " B", OsKind::W95B},
-      {1, 4, 0, "xb", OsKind::W95B},    // only the second character counts, in either case
+      {1, 4, 0, "xb", OsKind::W95B},  // only the second character counts, in either case
       {1, 4, 0, " c", OsKind::W95C},
-      {1, 4, 0, "B", OsKind::WIN95},    // no second character
-      {1, 4, 10, " A ", OsKind::W98},   // Windows 98 SE: the service text is not looked at
+      {1, 4, 0, "B", OsKind::WIN95},   // no second character
+      {1, 4, 10, " A ", OsKind::W98},  // Windows 98 SE: the service text is not looked at
       {1, 4, 10, "", OsKind::W98},
-      {1, 4, 90, " ", OsKind::WIN95},   // Windows Me
+      {1, 4, 90, " ", OsKind::WIN95},  // Windows Me
       {1, 3, 0, "", OsKind::WIN95},
       {2, 3, 51, "Service Pack 5", OsKind::NT35X},
       {2, 3, 50, "", OsKind::NT35X},
       {2, 3, 0xFFFFFFFF, "", OsKind::NT35X},  // minor compared unsigned
       {2, 3, 1, "", OsKind::NT31},
-      {2, 3, 10, "", OsKind::WINNT},    // minor 10 is not minor 1
+      {2, 3, 10, "", OsKind::WINNT},  // minor 10 is not minor 1
       {2, 4, 0, "Service Pack 6", OsKind::NT40},
       {2, 4, 10, "", OsKind::WINNT},
       {2, 5, 0, "", OsKind::WINNT},
       {2, 10, 0, "", OsKind::WINNT},
-      {0, 3, 11, "", OsKind::OTHER},    // Win32s
-      {3, 4, 0, "", OsKind::OTHER},     // Windows CE
+      {0, 3, 11, "", OsKind::OTHER},  // Win32s
+      {3, 4, 0, "", OsKind::OTHER},   // Windows CE
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.platformId) + "." + std::to_string(c.major) + "." + std::to_string(c.minor) +
-                 " \"" + c.service + "\"");
+    SCOPED_TRACE(std::to_string(c.platformId) + "." + std::to_string(c.major) + "." +
+                 std::to_string(c.minor) + " \"" + c.service + "\"");
     sim::SimMachine machine;
     machine.version = VersionRecord();
     machine.version.platformId = c.platformId;
@@ -118,7 +118,8 @@ TEST(ClassifyOs, TestsRunInOrderWithTheirTieBreaks) {
 }
 
 TEST(ClassifyOs, EveryNamedMachineClassifiesAsItsName) {
-  for (const char* name : {"W95A", "W95B", "W95C", "W98", "WIN95", "WINNT", "NT31", "NT35X", "NT40", "OTHER"}) {
+  for (const char* name :
+       {"W95A", "W95B", "W95C", "W98", "WIN95", "WINNT", "NT31", "NT35X", "NT40", "OTHER"}) {
     SCOPED_TRACE(name);
     sim::SimMachine machine;
     machine.version = *sim::VersionForOsName(name);
@@ -138,14 +139,35 @@ TEST(UsbSupplement, DisplayNameMustBeginWithUpperCaseUsbAndFit) {
   const Case cases[] = {
       {"no key", [](sim::Registry&, const char*) {}, 0},
       {"supplement installed",
-       [](sim::Registry& r, const char* k) { r.SetString(k, "DisplayName", "USB Supplement to OSR2"); }, 1},
-      {"lower-case usb", [](sim::Registry& r, const char* k) { r.SetString(k, "DisplayName", "usb supplement"); }, 0},
-      {"no DisplayName value", [](sim::Registry& r, const char* k) { r.SetString(k, "Other", "USB"); }, 0},
-      {"shorter than the prefix", [](sim::Registry& r, const char* k) { r.SetString(k, "DisplayName", "US"); }, 0},
+       [](sim::Registry& r, const char* k) {
+         r.SetString(k, "DisplayName", "USB Supplement to OSR2");
+       },
+       1},
+      {"lower-case usb",
+       [](sim::Registry& r, const char* k) {
+         r.SetString(k, "DisplayName", "usb supplement");
+       },
+       0},
+      {"no DisplayName value",
+       [](sim::Registry& r, const char* k) {
+         r.SetString(k, "Other", "USB");
+       },
+       0},
+      {"shorter than the prefix",
+       [](sim::Registry& r, const char* k) {
+         r.SetString(k, "DisplayName", "US");
+       },
+       0},
       {"255 characters fit",
-       [](sim::Registry& r, const char* k) { r.SetString(k, "DisplayName", "USB" + std::string(252, 'x')); }, 1},
+       [](sim::Registry& r, const char* k) {
+         r.SetString(k, "DisplayName", "USB" + std::string(252, 'x'));
+       },
+       1},
       {"256 characters do not fit",
-       [](sim::Registry& r, const char* k) { r.SetString(k, "DisplayName", "USB" + std::string(253, 'x')); }, 0},
+       [](sim::Registry& r, const char* k) {
+         r.SetString(k, "DisplayName", "USB" + std::string(253, 'x'));
+       },
+       0},
       {"type is not consulted",
        [](sim::Registry& r, const char* k) {
          r.Create(k).SetValue({"DisplayName", sim::kRegDword, {'U', 'S', 'B', 0}});
@@ -181,9 +203,11 @@ TEST(DoubleByteCodePages, TrailBytesAreNeverBackslashes) {
     std::string expectedMessage;
   };
   const Case cases[] = {
-      {"Shift-JIS folder ending in a trail byte", 932, "D:\\\x95\x5C", "D:\\\x95\x5C", "\x95\x5Cn", "\x95\x5Cn"},
+      {"Shift-JIS folder ending in a trail byte", 932, "D:\\\x95\x5C", "D:\\\x95\x5C", "\x95\x5Cn",
+       "\x95\x5Cn"},
       {"the same bytes on Western Windows", 1252, "D:\\\x95\x5C", "D:\\\x95", "\x95\x5Cn", "\x95\r\n"},
-      {"Shift-JIS folder with its own backslash", 932, "D:\\\x95\x5C\\", "D:\\\x95\x5C", "\x83\x5Ct", "\x83\x5Ct"},
+      {"Shift-JIS folder with its own backslash", 932, "D:\\\x95\x5C\\", "D:\\\x95\x5C", "\x83\x5Ct",
+       "\x83\x5Ct"},
       {"escape right after a double-byte character", 932, "D:\\", "D:", "\x95\x5C\\n\\t", "\x95\x5C\r\n\t"},
       {"half-width katakana are single bytes", 932, "D:\\\xB1\\", "D:\\\xB1", "\xB1\\n", "\xB1\r\n"},
       {"lead byte alone at the end", 932, "D:\\\x95", "D:\\\x95", "\\n\x95", "\r\n\x95"},

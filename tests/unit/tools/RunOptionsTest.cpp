@@ -1,11 +1,10 @@
 // quelm-sim's option values: version records, PCI devices, and text for terminals and JSON.
-#include "EventRendering.h"
-#include "RunOptions.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "EventRendering.h"
+#include "RunOptions.h"
 #include "probe/SystemProbe.h"
 
 namespace quelm::tool {
@@ -17,9 +16,12 @@ TEST(ParseVersion, RawRecordsClassifyAsTheSystemsTheyName) {
     const char* osName;
   };
   const Case cases[] = {
-      {"1.4.0", "W95A"},   {"1.4.0: B", "W95B"},     {"1.4.0:xc", "W95C"}, {"1.4.0: A", "WIN95"},
-      {"1.4.10", "W98"},   {"1.4.90:", "WIN95"},     {"2.3.51", "NT35X"},  {"2.3.10", "WINNT"},
-      {"2.4.0", "NT40"},   {"2.10.0:Service Pack 1", "WINNT"}, {"0.3.11", ""},
+      {"1.4.0", "W95A"},    {"1.4.0: B", "W95B"},
+      {"1.4.0:xc", "W95C"}, {"1.4.0: A", "WIN95"},
+      {"1.4.10", "W98"},    {"1.4.90:", "WIN95"},
+      {"2.3.51", "NT35X"},  {"2.3.10", "WINNT"},
+      {"2.4.0", "NT40"},    {"2.10.0:Service Pack 1", "WINNT"},
+      {"0.3.11", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -44,9 +46,9 @@ TEST(AddPciDevice, HexadecimalAddressAndIdsWithinTheirRanges) {
   EXPECT_EQ(0x3C4D1A2Bu, identification);
   EXPECT_TRUE(machine.ReadPciIdentification(255, 31, 7, identification));
   EXPECT_EQ(0x0001FFFFu, identification);
-  for (const char* bad : {"01:00.0", "01:00=1A2B:3C4D", "100:00.0=1A2B:3C4D", "00:20.0=1A2B:3C4D",
-                          "00:00.8=1A2B:3C4D", "00:00.0=12345:0001", "00:00.0=1A2B", "0g:00.0=1A2B:3C4D",
-                          "00:00.0=1A2B:", "00.00:0=1A2B:3C4D"}) {
+  for (const char* bad :
+       {"01:00.0", "01:00=1A2B:3C4D", "100:00.0=1A2B:3C4D", "00:20.0=1A2B:3C4D", "00:00.8=1A2B:3C4D",
+        "00:00.0=12345:0001", "00:00.0=1A2B", "0g:00.0=1A2B:3C4D", "00:00.0=1A2B:", "00.00:0=1A2B:3C4D"}) {
     SCOPED_TRACE(bad);
     EXPECT_THROW(AddPciDevice(bad, machine), UsageError);
   }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "card/CardDetection.h"
 #include "support/SimDisk.h"
 
 namespace quelm {
@@ -158,6 +159,38 @@ TEST(DetectCard, LaterListOverwritesTheCardAndAllListsShareOneScan) {
   EXPECT_EQ(0, cards[1].passFlag);
   EXPECT_TRUE(disk.MessageKeys().empty()) << "the enumerator key of the second card is there";
   EXPECT_EQ(uint64_t{256} * 32 * 8, disk.machine.PciReads());
+}
+
+// One entry read on its own, without a disk: the numbers, the text fields and how many fields it has.
+TEST(ReadCardEntry, FieldsByTheCommaRule) {
+  struct Case {
+    const char* entry;
+    bool namesCard;
+    int32_t vendor, device;
+    const char* busType;
+    const char* passFlag;
+    unsigned fieldCount;
+  };
+  const Case cases[] = {
+      {"6699,15437,AGP,1,0", true, 6699, 15437, "AGP", "1", 5},
+      {"6699,15437,AGP,1,0,extra", true, 6699, 15437, "AGP", "1", 5},  // fields after the fifth are not read
+      {",,6699,,15437,,PCI", true, 6699, 15437, "PCI", "", 3},
+      {" 6699, 15437, AGP", true, 6699, 15437, " AGP", "", 3},
+      {"0x1A2B,0x3C4D", true, 0, 0, "", "", 2},
+      {"6699", false, 0, 0, "", "", 1},
+      {",,,", false, 0, 0, "", "", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.entry);
+    CardEntry entry;
+    EXPECT_EQ(c.namesCard, ReadCardEntry(c.entry, entry));
+    EXPECT_EQ(c.fieldCount, entry.fieldCount);
+    if (!c.namesCard) continue;
+    EXPECT_EQ(c.vendor, entry.vendor);
+    EXPECT_EQ(c.device, entry.device);
+    EXPECT_EQ(std::string(c.busType), std::string(entry.busType.chars, entry.busType.length));
+    EXPECT_EQ(std::string(c.passFlag), std::string(entry.passFlag.chars, entry.passFlag.length));
+  }
 }
 
 // Whether a card on the bus can be found at all depends on how the real program reaches the bus there.

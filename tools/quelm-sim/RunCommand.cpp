@@ -1,0 +1,53 @@
+// quelm-sim run: options, the simulated run, and its output.
+#include "RunCommand.h"
+
+#include "EventRendering.h"
+
+namespace quelm::tool {
+
+RunCommand::RunCommand(CLI::App& app)
+    : command_(
+          app.add_subcommand("run", "Run the launcher on a disk folder and print what the user would see")) {
+  CLI::App& run = *command_;
+  RunOptions& options = options_;
+  run.add_option("DISK", options.disk, "Folder holding the disk's files; it becomes drive D:")->required();
+  run.add_option("--os", options.os, "Windows version: W95A W95B W95C W98 WIN95 WINNT NT31 NT35X NT40 OTHER")
+      ->capture_default_str();
+  run.add_option("--version", options.version, "Raw version record PLATFORM.MAJOR.MINOR[:SERVICETEXT]");
+  run.add_option("--cwd", options.cwd, "Current directory as a Windows path")->capture_default_str();
+  run.add_option("--tail", options.tail, "Command tail after the program name");
+  run.add_option("--drive", options.drives, "Map another drive: L=FOLDER (repeatable)");
+  run.add_option("--registry", options.registryFiles,
+                 "Load a .reg file into HKEY_LOCAL_MACHINE (repeatable)");
+  run.add_option("--deny-key", options.deniedKeys, "A key below HKEY_LOCAL_MACHINE that refuses to open");
+  run.add_option("--answer", options.answers, "Answer the next message box: OK or CANCEL (repeatable)");
+  run.add_option("--pci", options.pciDevices, "A PCI function: BB:DD.F=VVVV:DDDD, hexadecimal (repeatable)");
+  run.add_option("--pci-access", options.pciAccess,
+                 "How QUELM.EXE reaches the bus: auto (by Windows version: ports on 9x, the device list on "
+                 "2000 and later, none on NT 3.x/4.0), ports, device-list or none")
+      ->capture_default_str();
+  run.add_option("--installer", options.installer, "The installer program: present or missing")
+      ->capture_default_str();
+  run.add_option("--installer-exit", options.installerExit, "The installer program's exit code");
+  run.add_option("--installer-window", options.installerWindow,
+                 "The installer program's window: normal, offscreen, hidden or never")
+      ->capture_default_str();
+  run.add_option("--installer-delay", options.installerDelayMs,
+                 "Milliseconds before the installer program shows its window");
+  run.add_option("--codepage", options.codePage,
+                 "The system's ANSI code page: 1252 (Western), 874, 1250-1258, or the double-byte 932 "
+                 "(Japanese), 936, 949, 950")
+      ->capture_default_str();
+  run.add_flag("--json", options.json, "One JSON object per line");
+}
+
+int RunCommand::Execute(std::ostream& out) {
+  sim::SimMachine machine;
+  ApplyOptions(options_, machine);
+  machine.RunLauncher();
+  out << (options_.json ? RenderJson(machine.Events(), machine.codePage)
+                        : RenderText(machine.Events(), machine.codePage));
+  return 0;
+}
+
+}  // namespace quelm::tool

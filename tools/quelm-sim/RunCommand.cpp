@@ -2,6 +2,7 @@
 #include "RunCommand.h"
 
 #include "EventRendering.h"
+#include "SystemsTable.h"
 
 namespace quelm::tool {
 
@@ -39,9 +40,30 @@ RunCommand::RunCommand(CLI::App& app)
                  "(Japanese), 936, 949, 950")
       ->capture_default_str();
   run.add_flag("--json", options.json, "One JSON object per line");
+  run.add_flag("--all-os", allOs_,
+               "Run the disk once on every system and show one row per system (with --json: one object per "
+               "system)");
 }
 
 int RunCommand::Execute(std::ostream& out) {
+  if (allOs_) {
+    if (command_->count("--os") > 0 || command_->count("--version") > 0) {
+      throw UsageError("--all-os runs every system: leave out --os and --version");
+    }
+    std::vector<SystemRun> runs;
+    uint32_t codePage = 1252;
+    for (const char* osName : sim::kSimulatedOsNames) {
+      RunOptions options = options_;
+      options.os = osName;
+      sim::SimMachine machine;
+      ApplyOptions(options, machine);
+      machine.RunLauncher();
+      runs.push_back(SumUp(osName, machine.Events()));
+      codePage = machine.codePage;
+    }
+    out << (options_.json ? RenderSystemsJson(runs, codePage) : RenderSystemsTable(runs, codePage));
+    return 0;
+  }
   sim::SimMachine machine;
   ApplyOptions(options_, machine);
   machine.RunLauncher();

@@ -20,6 +20,7 @@ class RunCommand {
  private:
   CLI::App* command_;
   RunOptions options_;
+  bool allOs_ = false;
 };
 
 }  // namespace quelm::tool

@@ -37,7 +37,11 @@ bool IsKnownCodePage(uint32_t codePage);
 // IsDBCSLeadByte of that code page.
 bool IsLeadByteOf(uint32_t codePage, uint8_t byte);
 
-// Version records that classify as each operating-system name; "OTHER" is a Win32s record.
+// The systems the simulated machine can be: the launcher's names, and "OTHER" for a Win32s record.
+inline constexpr const char* kSimulatedOsNames[] = {"W95A",  "W95B", "W95C", "W98",  "WIN95",
+                                                    "WINNT", "NT31", "NT35X", "NT40", "OTHER"};
+
+// Version records that classify as each of those names.
 std::optional<VersionRecord> VersionForOsName(const std::string& name);
 
 class SimMachine final : public Platform, public RunObserver {

@@ -17,6 +17,7 @@ target_compile_options(quelm_core PRIVATE ${QUELM_CORE_FLAGS} ${QUELM_WARNINGS})
 
 add_library(quelm_sim STATIC
   src/platform/sim/SimFileSystem.cpp
+  src/platform/sim/FaultInjection.cpp
   src/platform/sim/SimDesktop.cpp
   src/platform/sim/SimMachine.cpp
   src/platform/sim/SimProfile.cpp

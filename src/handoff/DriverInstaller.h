@@ -7,7 +7,9 @@ namespace quelm {
 
 struct InstallerOutcome {
   bool started = false;  // false: the program could not be started at all
-  int32_t exitCode = 0;  // its exit code once it has ended, or the system's error code when not started
+  // Its exit code once it has ended; the system's error code when it could not be started or its exit
+  // code could not be read.
+  int32_t exitCode = 0;
 };
 
 class DriverInstaller {

@@ -42,10 +42,12 @@ bool ExpandMacros(Text<kNameCapacity>& line, TextView baseDir, const LeadBytes& 
 
 void LaunchProgram(Platform& platform, const Profile& profile, const char* section, TextView baseDir,
                    const LeadBytes& leadBytes) {
+  // Read with one character to spare, so that a line too long for its buffer shows as such: cut, it
+  // would reach the shell naming some other file or folder.
+  Text<kNameCapacity + 1> written;
+  profile.Read(section, "program", written);
   Text<kNameCapacity> line;
-  profile.Read(section, "program", line);
-  // A line too long for its buffer would reach the shell cut, naming some other file.
-  if (!ExpandMacros(line, baseDir, leadBytes)) return;
+  if (!line.Assign(written) || !ExpandMacros(line, baseDir, leadBytes)) return;
   FieldCursor fields(line);
   TextView file;
   TextView skipped;

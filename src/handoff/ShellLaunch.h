@@ -13,8 +13,9 @@ namespace quelm {
 [[nodiscard]] bool ExpandMacros(Text<kNameCapacity>& line, TextView baseDir, const LeadBytes& leadBytes);
 
 // Reads section `section`'s "program" line, expands it, splits it into file, skipped field and
-// working directory, and asks the shell to open the file. A line without a file, or one that would
-// not fit once expanded, opens nothing; one without a working directory opens with none.
+// working directory, and asks the shell to open the file. A line without a file, or one longer than
+// its 255 characters as written or once expanded, opens nothing; one without a working directory
+// opens with none.
 void LaunchProgram(Platform& platform, const Profile& profile, const char* section, TextView baseDir,
                    const LeadBytes& leadBytes);
 

@@ -4,8 +4,12 @@
 namespace quelm {
 
 bool IsInstallerWindowCandidate(const ScreenRect& rect, uint32_t style, const ScreenSize& screen) {
-  return rect.left >= 0 && rect.top >= 0 && rect.left <= screen.width && rect.top <= screen.height &&
-         rect.right > 0 && (style & kVisibleStyle) != 0;
+  // A screen size that could not be read (GetSystemMetrics answers 0) bounds nothing: taking no window
+  // at all would leave the launcher waiting for a button nobody presses.
+  const bool withinWidth = screen.width <= 0 || rect.left <= screen.width;
+  const bool withinHeight = screen.height <= 0 || rect.top <= screen.height;
+  return rect.left >= 0 && rect.top >= 0 && withinWidth && withinHeight && rect.right > 0 &&
+         (style & kVisibleStyle) != 0;
 }
 
 void Win9xInstaller::Prepare(const CardInfo& card) {
@@ -38,7 +42,10 @@ InstallerOutcome Win9xInstaller::Run() {
   if (FindInstallerWindow()) ConfirmInstallerWindow();
   platform_.WaitForProcess(process_.process);
   outcome.started = true;
-  outcome.exitCode = static_cast<int32_t>(platform_.ReadProcessExitCode(process_.process));
+  // An exit code that cannot be read must not pass for success: the system's error code stands in.
+  uint32_t exitCode = 0;
+  const uint32_t readError = platform_.ReadProcessExitCode(process_.process, exitCode);
+  outcome.exitCode = static_cast<int32_t>(readError != 0 ? readError : exitCode);
   platform_.ReleaseHandle(process_.thread);
   platform_.ReleaseHandle(process_.process);
   process_ = ProcessInfo();

@@ -21,7 +21,8 @@ inline constexpr uint32_t kButtonPollMs = 100;
 inline constexpr unsigned kCommandLineCapacity = 1024;
 
 // The window rules: on screen (left and top not negative, neither beyond the screen, right edge
-// positive; the bottom edge is never examined) and visible. The owning thread is checked apart.
+// positive; the bottom edge is never examined) and visible. A screen of size 0 (unknown) bounds
+// nothing. The owning thread is checked apart.
 [[nodiscard]] bool IsInstallerWindowCandidate(const ScreenRect& rect, uint32_t style,
                                               const ScreenSize& screen);
 

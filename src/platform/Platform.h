@@ -107,7 +107,9 @@ class Platform {
   virtual uint32_t StartProcess(char* commandLine, ProcessInfo& info) = 0;
   virtual bool HasProcessEnded(NativeHandle process) = 0;
   virtual void WaitForProcess(NativeHandle process) = 0;
-  virtual uint32_t ReadProcessExitCode(NativeHandle process) = 0;
+  // 0 with the exit code of an ended process (STILL_ACTIVE, 259, for one that runs on), else the
+  // system's error code when the code cannot be read.
+  virtual uint32_t ReadProcessExitCode(NativeHandle process, uint32_t& exitCode) = 0;
   virtual void ReleaseHandle(NativeHandle handle) = 0;
 
   // --- Windows -------------------------------------------------------------------------------

@@ -109,9 +109,9 @@ void SimMachine::AddPciFunction(uint32_t bus, uint32_t device, uint32_t function
   pciPresent_[slot] = true;
 }
 
-int32_t SimMachine::RunLauncher() {
-  LauncherApp app(*this, this);
-  const int32_t exitCode = RunApplication(app, *this);
+int32_t SimMachine::RunLauncher(Platform& through) {
+  LauncherApp app(through, this);
+  const int32_t exitCode = RunApplication(app, through);
   events_.push_back(ExitEvent{exitCode});
   return exitCode;
 }

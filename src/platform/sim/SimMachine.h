@@ -38,7 +38,7 @@ bool IsKnownCodePage(uint32_t codePage);
 bool IsLeadByteOf(uint32_t codePage, uint8_t byte);
 
 // The systems the simulated machine can be: the launcher's names, and "OTHER" for a Win32s record.
-inline constexpr const char* kSimulatedOsNames[] = {"W95A",  "W95B", "W95C", "W98",  "WIN95",
+inline constexpr const char* kSimulatedOsNames[] = {"W95A",  "W95B", "W95C",  "W98",  "WIN95",
                                                     "WINNT", "NT31", "NT35X", "NT40", "OTHER"};
 
 // Version records that classify as each of those names.
@@ -70,8 +70,10 @@ class SimMachine final : public Platform, public RunObserver {
   void SetCommandTail(const std::string& tail);
   void AddPciFunction(uint32_t bus, uint32_t device, uint32_t function, uint16_t vendorId, uint16_t deviceId);
 
-  // Runs the launcher's whole life on this machine and returns its exit code.
-  int32_t RunLauncher();
+  // Runs the launcher's whole life on this machine and returns its exit code; `through` is a platform
+  // that passes the calls on to this machine (a fault injector), or the machine itself.
+  int32_t RunLauncher() { return RunLauncher(*this); }
+  int32_t RunLauncher(Platform& through);
 
   // --- What happened --------------------------------------------------------------------------
   const std::vector<Event>& Events() const { return events_; }
@@ -111,8 +113,9 @@ class SimMachine final : public Platform, public RunObserver {
   }
   bool HasProcessEnded(NativeHandle process) override { return desktop_.HasProcessEnded(process); }
   void WaitForProcess(NativeHandle process) override { desktop_.WaitForProcess(process); }
-  uint32_t ReadProcessExitCode(NativeHandle process) override {
-    return desktop_.ReadProcessExitCode(process);
+  uint32_t ReadProcessExitCode(NativeHandle process, uint32_t& exitCode) override {
+    exitCode = desktop_.ReadProcessExitCode(process);
+    return 0;
   }
   void ReleaseHandle(NativeHandle handle) override { desktop_.ReleaseHandle(handle); }
   ScreenSize ReadScreenSize() override { return screen; }

@@ -144,10 +144,14 @@ void Win32Platform::WaitForProcess(NativeHandle process) {
   WaitForSingleObject(ToNative<HANDLE>(process), INFINITE);
 }
 
-uint32_t Win32Platform::ReadProcessExitCode(NativeHandle process) {
-  DWORD exitCode = 0;
-  if (!GetExitCodeProcess(ToNative<HANDLE>(process), &exitCode)) return 0;
-  return exitCode;
+uint32_t Win32Platform::ReadProcessExitCode(NativeHandle process, uint32_t& exitCode) {
+  DWORD code = 0;
+  if (!GetExitCodeProcess(ToNative<HANDLE>(process), &code)) {
+    const DWORD error = GetLastError();
+    return error != 0 ? error : ERROR_GEN_FAILURE;
+  }
+  exitCode = code;
+  return 0;
 }
 
 void Win32Platform::ReleaseHandle(NativeHandle handle) {

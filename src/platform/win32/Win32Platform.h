@@ -37,7 +37,7 @@ class Win32Platform final : public Platform {
   uint32_t StartProcess(char* commandLine, ProcessInfo& info) override;
   bool HasProcessEnded(NativeHandle process) override;
   void WaitForProcess(NativeHandle process) override;
-  uint32_t ReadProcessExitCode(NativeHandle process) override;
+  uint32_t ReadProcessExitCode(NativeHandle process, uint32_t& exitCode) override;
   void ReleaseHandle(NativeHandle handle) override;
 
   ScreenSize ReadScreenSize() override;

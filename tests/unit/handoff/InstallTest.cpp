@@ -112,12 +112,12 @@ TEST(Install, ExitCodeIsTheLastInstallerPrograms) {
 }
 
 TEST(Install, WindowRules) {
-  const ScreenSize screen{640, 480};
   struct Case {
     const char* name;
     ScreenRect rect;
     uint32_t style;
     bool taken;
+    ScreenSize screen = {640, 480};
   };
   const Case cases[] = {
       {"on screen and visible", {100, 100, 400, 300}, kVisibleStyle, true},
@@ -130,10 +130,13 @@ TEST(Install, WindowRules) {
       {"below the screen", {0, 481, 300, 700}, kVisibleStyle, false},
       {"no width to the right of zero", {0, 0, 0, 300}, kVisibleStyle, false},
       {"bottom edge is never examined", {0, 0, 10, -50}, kVisibleStyle, true},
+      // A screen size that could not be read (0) bounds nothing: no window at all would do otherwise.
+      {"screen size unknown", {160, 120, 480, 360}, kVisibleStyle, true, {0, 0}},
+      {"screen size unknown, still off to the left", {-1, 120, 480, 360}, kVisibleStyle, false, {0, 0}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(c.taken, IsInstallerWindowCandidate(c.rect, c.style, screen));
+    EXPECT_EQ(c.taken, IsInstallerWindowCandidate(c.rect, c.style, c.screen));
   }
 }
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything (host tools and tests, the Windows program and its 64-bit test build) and runs
-# every test, the end-to-end tests under Wine included. QUELM_WINE_ARCH=win32|win64|both forces the
-# Wine path; unset, every path this host can run is taken.
+# every test: the unit and tool tests again under the address and undefined-behaviour sanitizers,
+# then all tests of the host build, the end-to-end tests under Wine included. Arguments go to that
+# last ctest run alone (scripts/run-tests.sh -L unit), which then runs without the sanitizer pass.
+# QUELM_WINE_ARCH=win32|win64|both forces the Wine path; unset, every path this host can run is taken.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,5 +12,12 @@ for preset in win32 win64 host; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
 done
+
+if [ $# -eq 0 ]; then
+  cmake --preset host-sanitize >/dev/null
+  cmake --build --preset host-sanitize
+  ctest --preset host-sanitize
+fi
+
 python3 tests/e2e/wine/wine_arch.py selected
 ctest --preset host "$@"

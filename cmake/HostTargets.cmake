@@ -34,7 +34,7 @@ target_include_directories(quelm_sim_tool PUBLIC ${PROJECT_SOURCE_DIR}/tools/que
 target_link_libraries(quelm_sim_tool PUBLIC quelm_sim nlohmann_json::nlohmann_json)
 target_compile_options(quelm_sim_tool PRIVATE ${QUELM_WARNINGS})
 
-add_executable(quelm-sim tools/quelm-sim/main.cpp tools/quelm-sim/RunCommand.cpp)
+add_executable(quelm-sim tools/quelm-sim/main.cpp tools/quelm-sim/RunCommand.cpp tools/quelm-sim/ScanCommand.cpp)
 target_link_libraries(quelm-sim PRIVATE quelm_sim_tool CLI11::CLI11)
 target_compile_options(quelm-sim PRIVATE ${QUELM_WARNINGS})
 

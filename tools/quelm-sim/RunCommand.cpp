@@ -1,7 +1,10 @@
 // quelm-sim run: options, the simulated run, and its output.
 #include "RunCommand.h"
 
+#include <iostream>
+
 #include "EventRendering.h"
+#include "HostPciBus.h"
 #include "SystemsTable.h"
 
 namespace quelm::tool {
@@ -23,6 +26,12 @@ RunCommand::RunCommand(CLI::App& app)
   run.add_option("--deny-key", options.deniedKeys, "A key below HKEY_LOCAL_MACHINE that refuses to open");
   run.add_option("--answer", options.answers, "Answer the next message box: OK or CANCEL (repeatable)");
   run.add_option("--pci", options.pciDevices, "A PCI function: BB:DD.F=VVVV:DDDD, hexadecimal (repeatable)");
+  CLI::Option* pciHost = run.add_flag(
+      "--pci-host", options.pciHost,
+      "Add the PCI functions of this machine (as quelm-sim scan lists them); a --pci in the same slot wins");
+  run.add_option("--root", options.hostRoot, "Where --pci-host reads sys/bus/pci and proc/bus/pci")
+      ->needs(pciHost)
+      ->capture_default_str();
   run.add_option("--pci-access", options.pciAccess,
                  "How QUELM.EXE reaches the bus: auto (by Windows version: ports on 9x, the device list on "
                  "2000 and later, none on NT 3.x/4.0), ports, device-list or none")
@@ -45,7 +54,26 @@ RunCommand::RunCommand(CLI::App& app)
                "system)");
 }
 
+namespace {
+
+// This machine's PCI functions, for --pci-host.
+HostPciBus ReadHostBus(const std::string& root) {
+  try {
+    return ReadHostPciBus(root);
+  } catch (const HostPciBusError& fault) {
+    throw UsageError(std::string("--pci-host: ") + fault.what());
+  }
+}
+
+}  // namespace
+
 int RunCommand::Execute(std::ostream& out) {
+  // The host's functions go in first, so that a --pci option in the same slot replaces the host's.
+  const HostPciBus host = options_.pciHost ? ReadHostBus(options_.hostRoot) : HostPciBus{};
+  const auto runOn = [&host](const RunOptions& options, sim::SimMachine& machine) {
+    AddHostPciFunctions(host, machine);
+    ApplyOptions(options, machine);
+  };
   if (allOs_) {
     if (command_->count("--os") > 0 || command_->count("--version") > 0) {
       throw UsageError("--all-os runs every system: leave out --os and --version");
@@ -56,16 +84,19 @@ int RunCommand::Execute(std::ostream& out) {
       RunOptions options = options_;
       options.os = osName;
       sim::SimMachine machine;
-      ApplyOptions(options, machine);
+      runOn(options, machine);
       machine.RunLauncher();
       runs.push_back(SumUp(osName, machine.Events()));
       codePage = machine.codePage;
     }
+    for (const std::string& line : host.leftOut) std::cerr << "quelm-sim: --pci-host: " << line << '\n';
     out << (options_.json ? RenderSystemsJson(runs, codePage) : RenderSystemsTable(runs, codePage));
     return 0;
   }
   sim::SimMachine machine;
-  ApplyOptions(options_, machine);
+  runOn(options_, machine);
+  // Only once the options are known to be good, so that a usage error stays the one line on stderr.
+  for (const std::string& line : host.leftOut) std::cerr << "quelm-sim: --pci-host: " << line << '\n';
   machine.RunLauncher();
   out << (options_.json ? RenderJson(machine.Events(), machine.codePage)
                         : RenderText(machine.Events(), machine.codePage));

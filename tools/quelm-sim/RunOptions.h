@@ -26,6 +26,8 @@ struct RunOptions {
   std::vector<std::string> registryFiles;
   std::vector<std::string> answers;     // OK or CANCEL
   std::vector<std::string> pciDevices;  // BB:DD.F=VVVV:DDDD
+  bool pciHost = false;                 // add this machine's own PCI functions; --pci replaces them
+  std::string hostRoot = "/";           // where --pci-host finds sys/ and proc/
   std::vector<std::string> deniedKeys;  // keys that exist but refuse to open
   std::string pciAccess = "auto";       // auto, ports, device-list or none
   unsigned codePage = 1252;             // the system's ANSI code page

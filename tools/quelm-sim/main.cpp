@@ -4,11 +4,13 @@
 
 #include "RunCommand.h"
 #include "RunOptions.h"
+#include "ScanCommand.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"Shows what a driver disk's QUELM.INI will do, on a simulated Windows machine."};
   app.require_subcommand(1);
   quelm::tool::RunCommand run(app);
+  quelm::tool::ScanCommand scan(app);
 
   try {
     app.parse(argc, argv);
@@ -23,6 +25,7 @@ int main(int argc, char** argv) {
 
   try {
     if (run.Chosen()) return run.Execute(std::cout);
+    if (scan.Chosen()) return scan.Execute(std::cout, std::cerr);
   } catch (const quelm::tool::UsageError& fault) {
     std::cerr << "quelm-sim: " << fault.what() << "\n";
     return 2;

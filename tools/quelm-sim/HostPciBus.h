@@ -1,0 +1,48 @@
+// The PCI functions of the machine quelm-sim runs on, as the launcher's own scan would find them.
+#pragma once
+
+#include <stdint.h>
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/PciSlot.h"
+#include "platform/sim/SimMachine.h"
+
+namespace quelm::tool {
+
+// Neither Linux source of the PCI bus is there (containers often have neither).
+class HostPciBusError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+enum class HostPciSource { kSysfs, kProcfs };
+
+struct HostPciFunction {
+  PciAddress address;
+  uint32_t identification;  // register 0: vendor ID low, device ID high
+};
+
+struct HostPciBus {
+  HostPciSource source = HostPciSource::kSysfs;
+  // Domain 0 only, in the launcher's scan order; at most one function per slot.
+  std::vector<HostPciFunction> functions;
+  // One line per function left out, saying which and why.
+  std::vector<std::string> leftOut;
+  // False when a function's configuration space could not be read: the list then lacks a function
+  // that the launcher would see. Functions of other domains and functions that read as absent are
+  // left out on purpose and keep the bus complete.
+  bool complete = true;
+};
+
+// Reads `root`/sys/bus/pci/devices, or else `root`/proc/bus/pci; throws HostPciBusError when
+// neither is there. Never throws for a single unreadable function: it goes to `leftOut`.
+HostPciBus ReadHostPciBus(const std::filesystem::path& root);
+
+// Puts every function of `bus` into the machine's slots, replacing what they held.
+void AddHostPciFunctions(const HostPciBus& bus, sim::SimMachine& machine);
+
+}  // namespace quelm::tool

@@ -1,0 +1,25 @@
+// quelm-sim scan: what the launcher's PCI scan finds on the machine quelm-sim runs on.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <ostream>
+#include <string>
+
+namespace quelm::tool {
+
+class ScanCommand {
+ public:
+  // Adds the subcommand and its options to `app`.
+  explicit ScanCommand(CLI::App& app);
+
+  bool Chosen() const { return command_->parsed(); }
+  // Prints one line per function and, on `notes`, one per function left out. Returns 0, or 1 when a
+  // function could not be read; throws UsageError when there is no bus to read.
+  int Execute(std::ostream& out, std::ostream& notes);
+
+ private:
+  CLI::App* command_;
+  std::string root_ = "/";
+};
+
+}  // namespace quelm::tool

@@ -32,6 +32,9 @@ std::string ProgramLine(size_t length) {
   return "A.EXE,x,D:\\" + std::string(length - 11, 'w');
 }
 
+// The start of a program image: NUL bytes, bytes above 0x7F, and a "[" and "=" among them.
+const char kBinaryFile[] = "MZ\x90\0\x03\0\0\0\x04\0[\0\xFF\xFF\0\0\xB8=\0\0\0\0\0\0@";
+
 const std::string kCardId = "VEN_1A2B&DEV_3C4D";
 const std::string kCardAt = "BUS_01&DEV_00&FUNC_00";
 
@@ -127,10 +130,7 @@ std::vector<Scenario> HostileScenarios() {
          disk.folder.Write("QUELM.INI", "");
        },
        {{"NotSupport"}}},
-      {"QUELM.INI is binary",
-       std::string("MZ\x90\0\x03\0\0\0\x04\0[\0\xFF\xFF\0\0\xB8=\0\0\0\0\0\0@", 28),
-       nullptr,
-       {{"NotSupport"}}},
+      {"QUELM.INI is binary", std::string(kBinaryFile, sizeof kBinaryFile - 1), nullptr, {{"NotSupport"}}},
       {"QUELM.INI of 8 MB, its script at the end",
        std::string(8u << 20, ';').replace(0, 1, "[Padding]\r\n") + "\r\n" + WithScript("ShowMsg"),
        nullptr,

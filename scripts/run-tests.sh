@@ -12,6 +12,7 @@ for preset in win32 win64 host; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
 done
+cmake --build --preset win32 --target package
 
 if [ $# -eq 0 ]; then
   cmake --preset host-sanitize >/dev/null

@@ -98,8 +98,8 @@ void ApplyOptions(const RunOptions& options, sim::SimMachine& machine) {
     machine.fileSystem.MapDrive(mapping[0], mapping.substr(2));
   }
 
-  if (!options.version.empty()) {
-    machine.version = ParseVersion(options.version);
+  if (options.version) {
+    machine.version = ParseVersion(*options.version);
   } else if (const auto record = sim::VersionForOsName(Upper(options.os))) {
     machine.version = *record;
   } else {

@@ -1,6 +1,7 @@
 // quelm-sim's run options and how they set up a simulated machine.
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -19,7 +20,7 @@ class UsageError : public std::runtime_error {
 struct RunOptions {
   std::string disk;
   std::string os = "W98";
-  std::string version;  // PLATFORM.MAJOR.MINOR[:SERVICETEXT]; overrides `os`
+  std::optional<std::string> version;  // PLATFORM.MAJOR.MINOR[:SERVICETEXT], instead of `os`
   std::string cwd = "D:\\";
   std::string tail;
   std::vector<std::string> drives;  // L=FOLDER

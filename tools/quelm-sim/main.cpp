@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
   quelm::tool::RunCommand run(app);
 
   try {
-    app.parse(argc, argv);
+    quelm::tool::ParseCommandLine(app, argc, argv);
   } catch (const CLI::CallForHelp& help) {
     return app.exit(help);
   } catch (const CLI::CallForAllHelp& help) {

@@ -17,14 +17,14 @@ int main(int argc, char** argv) {
   } catch (const CLI::CallForAllHelp& help) {
     return app.exit(help);
   } catch (const CLI::ParseError& fault) {
-    std::cerr << "quelm-sim: " << fault.what() << "\n";
+    std::cerr << "quelm-sim: " << quelm::tool::EscapeForTerminal(fault.what()) << "\n";
     return 2;
   }
 
   try {
     if (run.Chosen()) return run.Execute(std::cout);
   } catch (const quelm::tool::UsageError& fault) {
-    std::cerr << "quelm-sim: " << fault.what() << "\n";
+    std::cerr << "quelm-sim: " << quelm::tool::EscapeForTerminal(fault.what()) << "\n";
     return 2;
   }
   return 2;

@@ -1,4 +1,4 @@
-// quelm-sim run: options, the simulated run, and its output.
+// quelm-sim run: options, the simulated run, its output; and the parse every command line goes through.
 #include "RunCommand.h"
 
 #include <algorithm>

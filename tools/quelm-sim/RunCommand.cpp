@@ -1,7 +1,10 @@
-// quelm-sim run: options, the simulated run, and its output.
+// quelm-sim run: options, the simulated run, its output; and the parse every command line goes through.
 #include "RunCommand.h"
 
+#include <algorithm>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "EventRendering.h"
 #include "HostPciBus.h"
@@ -9,15 +12,61 @@
 
 namespace quelm::tool {
 
+namespace {
+
+// Whether `name` ("--tail") is an option of `scope` that takes a value, as opposed to a flag.
+bool TakesValue(const CLI::App& scope, const std::string& name) {
+  const CLI::Option* option = scope.get_option_no_throw(name);
+  return option != nullptr && option->get_items_expected_max() > 0;
+}
+
+// A number option given as "--installer-exit=" is refused instead of reading as 0.
+std::string NonEmpty(const std::string& value) {
+  return value.empty() ? "a value is needed" : "";
+}
+
+}  // namespace
+
+void ParseCommandLine(CLI::App& app, int argc, const char* const* argv) {
+  if (app.get_name().empty() && argc > 0) app.name(argv[0]);
+  // CLI11 reads "--tail=" as "--tail" alone and then takes the next argument for its value, so
+  // "--tail= --json" set the tail to "--json". Handing it the empty value as an argument of its own
+  // keeps the value empty, as typed. Flags are left alone ("--json=" still means --json), and so is
+  // everything after "--".
+  std::vector<std::string> arguments;
+  const CLI::App* scope = &app;
+  bool optionsEnded = false;
+  for (int index = 1; index < argc; ++index) {
+    const std::string argument = argv[index];
+    optionsEnded = optionsEnded || argument == "--";
+    const bool emptyValue = argument.size() > 3 && argument.rfind("--", 0) == 0 && argument.back() == '=';
+    if (!optionsEnded && emptyValue && TakesValue(*scope, argument.substr(0, argument.size() - 1))) {
+      arguments.push_back(argument.substr(0, argument.size() - 1));
+      arguments.emplace_back();
+      continue;
+    }
+    const auto entered = scope->get_subcommands([&argument](const CLI::App* subcommand) {
+      return subcommand->check_name(argument);
+    });
+    if (!entered.empty()) scope = entered.front();
+    arguments.push_back(argument);
+  }
+  std::reverse(arguments.begin(), arguments.end());  // CLI11 takes them last first
+  app.parse(std::move(arguments));
+}
+
 RunCommand::RunCommand(CLI::App& app)
     : command_(
           app.add_subcommand("run", "Run the launcher on a disk folder and print what the user would see")) {
   CLI::App& run = *command_;
   RunOptions& options = options_;
   run.add_option("DISK", options.disk, "Folder holding the disk's files; it becomes drive D:")->required();
-  run.add_option("--os", options.os, "Windows version: W95A W95B W95C W98 WIN95 WINNT NT31 NT35X NT40 OTHER")
-      ->capture_default_str();
-  run.add_option("--version", options.version, "Raw version record PLATFORM.MAJOR.MINOR[:SERVICETEXT]");
+  CLI::Option* os = run.add_option("--os", options.os,
+                                   "Windows version: W95A W95B W95C W98 WIN95 WINNT NT31 NT35X NT40 OTHER")
+                        ->capture_default_str();
+  // Both describe the same version record: taking one over the other would hide a mistake.
+  run.add_option("--version", options.version, "Raw version record PLATFORM.MAJOR.MINOR[:SERVICETEXT]")
+      ->excludes(os);
   run.add_option("--cwd", options.cwd, "Current directory as a Windows path")->capture_default_str();
   run.add_option("--tail", options.tail, "Command tail after the program name");
   run.add_option("--drive", options.drives, "Map another drive: L=FOLDER (repeatable)");
@@ -38,16 +87,19 @@ RunCommand::RunCommand(CLI::App& app)
       ->capture_default_str();
   run.add_option("--installer", options.installer, "The installer program: present or missing")
       ->capture_default_str();
-  run.add_option("--installer-exit", options.installerExit, "The installer program's exit code");
+  run.add_option("--installer-exit", options.installerExit, "The installer program's exit code")
+      ->check(NonEmpty);
   run.add_option("--installer-window", options.installerWindow,
                  "The installer program's window: normal, offscreen, hidden or never")
       ->capture_default_str();
   run.add_option("--installer-delay", options.installerDelayMs,
-                 "Milliseconds before the installer program shows its window");
+                 "Milliseconds before the installer program shows its window")
+      ->check(NonEmpty);
   run.add_option("--codepage", options.codePage,
                  "The system's ANSI code page: 1252 (Western), 874, 1250-1258, or the double-byte 932 "
                  "(Japanese), 936, 949, 950")
-      ->capture_default_str();
+      ->capture_default_str()
+      ->check(NonEmpty);
   run.add_flag("--json", options.json, "One JSON object per line");
   run.add_flag("--all-os", allOs_,
                "Run the disk once on every system and show one row per system (with --json: one object per "

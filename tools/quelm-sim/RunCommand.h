@@ -8,6 +8,11 @@
 
 namespace quelm::tool {
 
+// Parses the whole command line into `app` as CLI11's own parse does, except that an option written
+// with an empty value ("--tail=") gets that empty value instead of the next argument. Throws what
+// CLI11 throws.
+void ParseCommandLine(CLI::App& app, int argc, const char* const* argv);
+
 class RunCommand {
  public:
   // Adds the subcommand and its options to `app`.

@@ -5,8 +5,10 @@
 #include <cctype>
 #include <filesystem>
 #include <map>
+#include <set>
 
 #include "config/Text.h"
+#include "platform/PciSlot.h"
 #include "platform/sim/RegFile.h"
 
 namespace quelm::tool {
@@ -34,7 +36,77 @@ std::string Upper(std::string text) {
   return text;
 }
 
+// The length of the valid UTF-8 sequence at the start of `text` and its code point; 0 when it is
+// not one (a stray continuation byte, an overlong form, a surrogate, beyond U+10FFFF, cut short).
+size_t Utf8SequenceAt(std::string_view text, uint32_t& codePoint) {
+  const auto lead = static_cast<unsigned char>(text[0]);
+  size_t length = 0;
+  uint32_t minimum = 0;
+  if (lead < 0x80) {
+    codePoint = lead;
+    return 1;
+  }
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    codePoint = lead & 0x1Fu;
+    minimum = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    codePoint = lead & 0x0Fu;
+    minimum = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    codePoint = lead & 0x07u;
+    minimum = 0x10000;
+  } else {
+    return 0;
+  }
+  if (text.size() < length) return 0;
+  for (size_t index = 1; index < length; ++index) {
+    const auto next = static_cast<unsigned char>(text[index]);
+    if ((next & 0xC0) != 0x80) return 0;
+    codePoint = codePoint << 6 | (next & 0x3Fu);
+  }
+  const bool surrogate = codePoint >= 0xD800 && codePoint <= 0xDFFF;
+  if (codePoint < minimum || surrogate || codePoint > 0x10FFFF) return 0;
+  return length;
+}
+
+void AppendHex(std::string& out, const char* prefix, uint32_t value, int digits) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  out += prefix;
+  for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) out += kDigits[(value >> shift) & 0xF];
+}
+
 }  // namespace
+
+std::string EscapeForTerminal(std::string_view text) {
+  std::string out;
+  while (!text.empty()) {
+    uint32_t codePoint = 0;
+    const size_t length = Utf8SequenceAt(text, codePoint);
+    if (length == 0) {
+      AppendHex(out, "\\x", static_cast<unsigned char>(text[0]), 2);
+      text.remove_prefix(1);
+      continue;
+    }
+    if (codePoint == '\n') {
+      out += "\\n";
+    } else if (codePoint == '\r') {
+      out += "\\r";
+    } else if (codePoint == '\t') {
+      out += "\\t";
+    } else if (codePoint < 0x20 || codePoint == 0x7F) {
+      AppendHex(out, "\\x", codePoint, 2);
+    } else if ((codePoint >= 0x80 && codePoint <= 0x9F) || codePoint == 0x2028 || codePoint == 0x2029) {
+      AppendHex(out, "\\u", codePoint, 4);
+    } else {
+      out.append(text.substr(0, length));
+    }
+    text.remove_prefix(length);
+  }
+  return out;
+}
 
 VersionRecord ParseVersion(const std::string& text) {
   const size_t colon = text.find(':');
@@ -61,7 +133,7 @@ VersionRecord ParseVersion(const std::string& text) {
   return record;
 }
 
-void AddPciDevice(const std::string& text, sim::SimMachine& machine) {
+uint32_t AddPciDevice(const std::string& text, sim::SimMachine& machine) {
   // BB:DD.F=VVVV:DDDD
   const size_t colon = text.find(':');
   const size_t dot = text.find('.');
@@ -79,6 +151,8 @@ void AddPciDevice(const std::string& text, sim::SimMachine& machine) {
   machine.AddPciFunction(static_cast<uint32_t>(bus), static_cast<uint32_t>(device),
                          static_cast<uint32_t>(function), static_cast<uint16_t>(vendorId),
                          static_cast<uint16_t>(deviceId));
+  return PciSlotOf(static_cast<uint32_t>(bus), static_cast<uint32_t>(device),
+                   static_cast<uint32_t>(function));
 }
 
 void ApplyOptions(const RunOptions& options, sim::SimMachine& machine) {
@@ -91,6 +165,11 @@ void ApplyOptions(const RunOptions& options, sim::SimMachine& machine) {
     if (mapping.size() < 3 || mapping[1] != '=' || !std::isalpha(static_cast<unsigned char>(mapping[0]))) {
       throw UsageError("bad --drive \"" + mapping + "\": expected L=FOLDER");
     }
+    // A second folder for a letter would silently replace the first (DISK is D:).
+    if (machine.fileSystem.HasDrive(mapping[0])) {
+      throw UsageError("--drive \"" + mapping + "\": drive " + UpperAscii(mapping[0]) +
+                       ": is already mapped");
+    }
     if (!std::filesystem::is_directory(mapping.substr(2), error)) {
       throw UsageError("folder \"" + mapping.substr(2) + "\" for drive " + mapping.substr(0, 1) +
                        ": does not exist");
@@ -98,8 +177,8 @@ void ApplyOptions(const RunOptions& options, sim::SimMachine& machine) {
     machine.fileSystem.MapDrive(mapping[0], mapping.substr(2));
   }
 
-  if (!options.version.empty()) {
-    machine.version = ParseVersion(options.version);
+  if (options.version) {
+    machine.version = ParseVersion(*options.version);
   } else if (const auto record = sim::VersionForOsName(Upper(options.os))) {
     machine.version = *record;
   } else {
@@ -130,7 +209,12 @@ void ApplyOptions(const RunOptions& options, sim::SimMachine& machine) {
     machine.answers.push_back(upper == "OK" ? kAnswerOk : kAnswerCancel);
   }
 
-  for (const std::string& device : options.pciDevices) AddPciDevice(device, machine);
+  std::set<uint32_t> slots;
+  for (const std::string& device : options.pciDevices) {
+    // Two cards in one slot would silently leave only the last.
+    if (!slots.insert(AddPciDevice(device, machine)).second)
+      throw UsageError("--pci \"" + device + "\": that bus, device and function is already given");
+  }
   const auto access = sim::PciAccessNamed(options.pciAccess);
   if (!access)
     throw UsageError("bad --pci-access \"" + options.pciAccess +

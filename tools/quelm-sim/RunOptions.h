@@ -1,8 +1,10 @@
 // quelm-sim's run options and how they set up a simulated machine.
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/sim/SimMachine.h"
@@ -15,11 +17,17 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A message as one line of valid UTF-8, whatever user input it quotes: control characters
+// (line breaks, escape sequences, C1 controls, the Unicode line and paragraph separators) and bytes
+// that are not UTF-8 are written as \n, \r, \t, \xHH or \uHHHH. Backslashes and quotes stay as
+// they are, so that Windows paths read as typed.
+std::string EscapeForTerminal(std::string_view text);
+
 // What `quelm-sim run` was asked to simulate, before it is applied to a machine.
 struct RunOptions {
   std::string disk;
   std::string os = "W98";
-  std::string version;  // PLATFORM.MAJOR.MINOR[:SERVICETEXT]; overrides `os`
+  std::optional<std::string> version;  // PLATFORM.MAJOR.MINOR[:SERVICETEXT], instead of `os`
   std::string cwd = "D:\\";
   std::string tail;
   std::vector<std::string> drives;  // L=FOLDER
@@ -43,7 +51,7 @@ void ApplyOptions(const RunOptions& options, sim::SimMachine& machine);
 
 // Parses PLATFORM.MAJOR.MINOR[:SERVICETEXT]; throws UsageError.
 VersionRecord ParseVersion(const std::string& text);
-// Parses BB:DD.F=VVVV:DDDD (hexadecimal); throws UsageError.
-void AddPciDevice(const std::string& text, sim::SimMachine& machine);
+// Parses BB:DD.F=VVVV:DDDD (hexadecimal) and returns the slot it fills; throws UsageError.
+uint32_t AddPciDevice(const std::string& text, sim::SimMachine& machine);
 
 }  // namespace quelm::tool

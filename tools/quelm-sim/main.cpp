@@ -13,13 +13,13 @@ int main(int argc, char** argv) {
   quelm::tool::ScanCommand scan(app);
 
   try {
-    app.parse(argc, argv);
+    quelm::tool::ParseCommandLine(app, argc, argv);
   } catch (const CLI::CallForHelp& help) {
     return app.exit(help);
   } catch (const CLI::CallForAllHelp& help) {
     return app.exit(help);
   } catch (const CLI::ParseError& fault) {
-    std::cerr << "quelm-sim: " << fault.what() << "\n";
+    std::cerr << "quelm-sim: " << quelm::tool::EscapeForTerminal(fault.what()) << "\n";
     return 2;
   }
 
@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
     if (run.Chosen()) return run.Execute(std::cout);
     if (scan.Chosen()) return scan.Execute(std::cout, std::cerr);
   } catch (const quelm::tool::UsageError& fault) {
-    std::cerr << "quelm-sim: " << fault.what() << "\n";
+    std::cerr << "quelm-sim: " << quelm::tool::EscapeForTerminal(fault.what()) << "\n";
     return 2;
   }
   return 2;

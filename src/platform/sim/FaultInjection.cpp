@@ -53,7 +53,9 @@ uint32_t FaultInjector::ReadProfileString(const char* section, const char* key, 
   // A profile that cannot be read gives the default, as a missing one does.
   const char* fallback = defaultValue != nullptr ? defaultValue : "";
   if (Fails(CallSite::kProfileRead)) {
-    return Note(CallSite::kProfileRead, sim::ReadProfileString(nullptr, section, key, fallback, buffer, size),
+    return Note(CallSite::kProfileRead,
+                sim::ReadProfileString(static_cast<const sim::ProfileFile*>(nullptr), section, key, fallback,
+                                       buffer, size),
                 false);
   }
   const uint32_t length = machine_.ReadProfileString(section, key, fallback, buffer, size, path);

@@ -2,15 +2,14 @@
 #include "platform/sim/RegFile.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <optional>
 #include <sstream>
 #include <vector>
 
 #include "config/Text.h"
+#include "platform/sim/SimFileSystem.h"
 #include "platform/sim/SimText.h"
 
 namespace quelm::sim {
@@ -331,11 +330,9 @@ RegFileError::RegFileError(const std::string& source, unsigned lineNumber, const
     : std::runtime_error(FormatError(source, lineNumber, message)), line(lineNumber) {}
 
 void LoadRegFile(Registry& registry, const std::filesystem::path& file) {
-  std::ifstream stream(file, std::ios::binary);
-  if (!stream) throw RegFileError(file.string(), 0, std::string("cannot open: ") + std::strerror(errno));
-  const std::string bytes((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
-  if (stream.bad()) throw RegFileError(file.string(), 0, std::string("cannot read: ") + std::strerror(errno));
-  LoadRegText(registry, bytes, file.string());
+  const HostFile read = ReadHostFile(file);
+  if (!read.bytes) throw RegFileError(file.string(), 0, read.fault);
+  LoadRegText(registry, *read.bytes, file.string());
 }
 
 void LoadRegText(Registry& registry, std::string_view text, const std::string& sourceName) {

@@ -1,6 +1,8 @@
 // Windows paths of the simulated machine, mapped by drive letter onto host folders.
 #pragma once
 
+#include <stddef.h>
+
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -9,6 +11,21 @@
 
 namespace quelm::sim {
 
+// The most the simulated machine reads of one host file. A disk's QUELM.INI and a machine's .reg
+// file are kilobytes, and even a card list of 100,000 entries stays under 4 MiB; the bound keeps a
+// path given by mistake (a disk image, a log that keeps growing) from taking memory and time.
+constexpr size_t kHostFileLimit = 16 * 1024 * 1024;
+
+// A host file's bytes, or why there are none, in words for a one-line message.
+struct HostFile {
+  std::optional<std::string> bytes;
+  std::string fault;  // "is a folder", "is not a regular file", "cannot open: <reason>", ...
+};
+
+// Reads a regular file of at most `limit` bytes. Folders, FIFOs, sockets and devices are refused
+// without being read, so nothing blocks or runs on without end.
+HostFile ReadHostFile(const std::filesystem::path& path, size_t limit = kHostFileLimit);
+
 class FileSystem {
  public:
   void MapDrive(char letter, const std::filesystem::path& folder);
@@ -16,8 +33,9 @@ class FileSystem {
 
   // The host path for a Windows path such as "D:\W98\QUELM.INI", each part matched without regard
   // to case as Windows does; a path without a drive is taken on `currentDrive`. Nothing when a part
-  // does not exist.
+  // does not exist. ".." stops at the drive's folder, as it stops at a drive's root on Windows.
   std::optional<std::filesystem::path> Resolve(std::string_view windowsPath, char currentDrive) const;
+  // The file's bytes; nothing when it does not exist or is no regular file within kHostFileLimit.
   std::optional<std::string> ReadFile(std::string_view windowsPath, char currentDrive) const;
 
  private:

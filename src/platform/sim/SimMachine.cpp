@@ -111,7 +111,10 @@ void SimMachine::AddPciFunction(uint32_t bus, uint32_t device, uint32_t function
 
 int32_t SimMachine::RunLauncher(Platform& through) {
   LauncherApp app(through, this);
+  running_ = true;
   const int32_t exitCode = RunApplication(app, through);
+  running_ = false;
+  runProfiles_.clear();
   events_.push_back(ExitEvent{exitCode});
   return exitCode;
 }
@@ -120,11 +123,22 @@ char SimMachine::CurrentDrive() const {
   return currentDirectory.size() >= 2 && currentDirectory[1] == ':' ? currentDirectory[0] : 'D';
 }
 
+const ProfileFile* SimMachine::ProfileAt(const char* path, std::optional<ProfileFile>& scratch) {
+  std::optional<ProfileFile>* file = &scratch;
+  if (running_) {
+    const auto [found, first] = runProfiles_.try_emplace(path);
+    if (!first) return found->second ? &*found->second : nullptr;
+    file = &found->second;
+  }
+  if (const auto contents = fileSystem.ReadFile(path, CurrentDrive())) file->emplace(*contents);
+  return *file ? &**file : nullptr;
+}
+
 uint32_t SimMachine::ReadProfileString(const char* section, const char* key, const char* defaultValue,
                                        char* buffer, uint32_t size, const char* path) {
-  const std::optional<std::string> contents = fileSystem.ReadFile(path, CurrentDrive());
-  const std::string_view view = contents ? std::string_view(*contents) : std::string_view();
-  return sim::ReadProfileString(contents ? &view : nullptr, section, key, defaultValue, buffer, size);
+  std::optional<ProfileFile> scratch;
+  const ProfileFile* file = path != nullptr ? ProfileAt(path, scratch) : nullptr;
+  return sim::ReadProfileString(file, section, key, defaultValue, buffer, size);
 }
 
 uint32_t SimMachine::ReadCurrentDirectory(char* buffer, uint32_t size) {

@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "app/RunObserver.h"
@@ -15,6 +16,7 @@
 #include "platform/sim/SimDesktop.h"
 #include "platform/sim/SimEvents.h"
 #include "platform/sim/SimFileSystem.h"
+#include "platform/sim/SimProfile.h"
 #include "platform/sim/SimRegistry.h"
 
 namespace quelm::sim {
@@ -139,6 +141,9 @@ class SimMachine final : public Platform, public RunObserver {
 
  private:
   char CurrentDrive() const;
+  // The profile file at `path` as read in this run, or outside a run read afresh into `scratch`;
+  // null when there is no readable file.
+  const ProfileFile* ProfileAt(const char* path, std::optional<ProfileFile>& scratch);
 
   std::vector<Event> events_;
   SimDesktop desktop_;
@@ -150,6 +155,12 @@ class SimMachine final : public Platform, public RunObserver {
   NativeHandle nextHandle_ = 0x1000;
   unsigned waitCursorShown_ = 0;
   unsigned messageLoopRuns_ = 0;
+  // Profile files read in the current run, by the path asked for (the current drive does not change
+  // during a run), nothing where no file could be read: a run reads each file once, so that a card
+  // list costs time in proportion to its length and not to its square. Nothing is kept from one run
+  // to the next, or outside a run, where the disk folder may change between reads.
+  std::unordered_map<std::string, std::optional<ProfileFile>> runProfiles_;
+  bool running_ = false;
 };
 
 }  // namespace quelm::sim

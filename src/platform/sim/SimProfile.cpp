@@ -1,4 +1,4 @@
-// Reads one value out of profile-file text the way the Windows (Wine) profile reader does.
+// Indexes profile-file text and reads values out of it the way the Windows (Wine) profile reader does.
 #include "platform/sim/SimProfile.h"
 
 #include <algorithm>
@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "config/Text.h"
 #include "platform/sim/SimText.h"
 
 namespace quelm::sim {
@@ -27,12 +28,6 @@ std::string_view TrimBlanks(std::string_view text) {
 // Once loaded, names and values are zero-terminated strings, so a NUL byte in the file cuts them.
 std::string_view UpToNul(std::string_view text) {
   return text.substr(0, text.find('\0'));
-}
-
-// Only A to Z are folded: Wine compares profile names with an ASCII-only case fold, so "É" and "é"
-// are different names there (Windows folds them; we follow Wine).
-bool SameName(std::string_view left, std::string_view right) {
-  return EqualsIgnoringCase(ViewOf(left), ViewOf(right));
 }
 
 // Code points up to 0xFF stand for themselves in the 8-bit text and anything else becomes '?' (two
@@ -97,44 +92,13 @@ std::optional<std::string> DecodeMarkedText(std::string_view contents) {
   return std::nullopt;
 }
 
-// The value stored for (section, key), or nothing when the file, section or key is missing or the
-// key's line has no "=".
-std::optional<std::string_view> FindValue(std::string_view text, std::string_view section,
-                                          std::string_view key) {
-  // Lines before the first header form a section with the empty name, which is always the first
-  // section, so asking for "" (or for blanks) finds them and never a later "[]" section.
-  bool inWantedSection = section.empty();
-  size_t position = 0;
-  while (position < text.size()) {
-    // A line ends at any run of CR and LF characters, so CR alone and blank lines run together.
-    const size_t lineEnd = std::min(text.find_first_of("\r\n", position), text.size());
-    std::string_view line = TrimBlanks(text.substr(position, lineEnd - position));
-    position = std::min(text.find_first_not_of("\r\n", lineEnd), text.size());
-    if (line.empty()) continue;
-
-    // A section header runs to the last "]" on the line; text after it is ignored. "[name" without a
-    // "]" is no header at all: it falls through and is read as a key line of the current section.
-    const size_t closing = line.front() == '[' ? line.rfind(']') : std::string_view::npos;
-    if (closing != std::string_view::npos) {
-      // Only the first section of a name counts: leaving it without a match ends the search.
-      if (inWantedSection) return std::nullopt;
-      inWantedSection = SameName(UpToNul(TrimBlanks(line.substr(1, closing - 1))), section);
-      continue;
-    }
-    if (!inWantedSection) continue;
-
-    // Comment lines get no treatment of their own when a key is asked for: ";x=1" is key ";x". A line
-    // without "=" is a key without a value, and as the first key of its name it hides any later one.
-    const size_t equals = line.find('=');
-    std::string_view name = line.substr(0, equals);
-    while (!name.empty() && IsBlank(name.back())) name.remove_suffix(1);
-    if (!SameName(UpToNul(name), key)) continue;
-    if (equals == std::string_view::npos) return std::nullopt;
-    std::string_view value = line.substr(equals + 1);
-    while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
-    return UpToNul(value);
-  }
-  return std::nullopt;
+// Names of sections and keys as the index holds them: cut at a NUL, like every name once loaded, and
+// with only A to Z folded. Wine compares profile names with an ASCII-only case fold, so "É" and "é"
+// are different names there (Windows folds them; we follow Wine).
+std::string Folded(std::string_view name) {
+  std::string folded(UpToNul(name));
+  for (char& c : folded) c = UpperAscii(c);
+  return folded;
 }
 
 // Copies a value the way Wine's PROFILE_CopyEntry does. A value enclosed in one pair of matching
@@ -156,7 +120,61 @@ uint32_t CopyEntry(std::string_view value, char* buffer, uint32_t size) {
 
 }  // namespace
 
-uint32_t ReadProfileString(const std::string_view* contents, const char* section, const char* key,
+ProfileFile::ProfileFile(std::string_view contents) {
+  if (std::optional<std::string> decoded = DecodeMarkedText(contents)) {
+    text_ = std::move(*decoded);
+  } else {
+    text_.assign(contents);
+  }
+  const std::string_view text = text_;
+
+  // Lines before the first header form a section with the empty name, which is always the first
+  // section, so asking for "" (or for blanks) finds them and never a later "[]" section.
+  Section* current = &sections_[""];
+  size_t position = 0;
+  while (position < text.size()) {
+    // A line ends at any run of CR and LF characters, so CR alone and blank lines run together.
+    const size_t lineEnd = std::min(text.find_first_of("\r\n", position), text.size());
+    const std::string_view line = TrimBlanks(text.substr(position, lineEnd - position));
+    position = std::min(text.find_first_not_of("\r\n", lineEnd), text.size());
+    if (line.empty()) continue;
+
+    // A section header runs to the last "]" on the line; text after it is ignored. "[name" without a
+    // "]" is no header at all: it falls through and is read as a key line of the current section.
+    // Only the first section of a name counts; the lines of a later one are never consulted.
+    const size_t closing = line.front() == '[' ? line.rfind(']') : std::string_view::npos;
+    if (closing != std::string_view::npos) {
+      const auto [found, first] = sections_.try_emplace(Folded(TrimBlanks(line.substr(1, closing - 1))));
+      current = first ? &found->second : nullptr;
+      continue;
+    }
+    if (current == nullptr) continue;
+
+    // Comment lines get no treatment of their own when a key is asked for: ";x=1" is key ";x". A line
+    // without "=" is a key without a value, and as the first key of its name it hides any later one.
+    const size_t equals = line.find('=');
+    std::string_view name = line.substr(0, equals);
+    while (!name.empty() && IsBlank(name.back())) name.remove_suffix(1);
+    Entry entry;
+    if (equals != std::string_view::npos) {
+      std::string_view value = line.substr(equals + 1);
+      while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
+      value = UpToNul(value);
+      entry = Entry{true, static_cast<size_t>(value.data() - text.data()), value.size()};
+    }
+    current->try_emplace(Folded(name), entry);
+  }
+}
+
+std::optional<std::string_view> ProfileFile::Find(std::string_view section, std::string_view key) const {
+  const auto foundSection = sections_.find(Folded(TrimBlanks(section)));
+  if (foundSection == sections_.end()) return std::nullopt;
+  const auto foundKey = foundSection->second.find(Folded(TrimBlanks(key)));
+  if (foundKey == foundSection->second.end() || !foundKey->second.hasValue) return std::nullopt;
+  return std::string_view(text_).substr(foundKey->second.offset, foundKey->second.length);
+}
+
+uint32_t ReadProfileString(const ProfileFile* file, const char* section, const char* key,
                            const char* defaultValue, char* buffer, uint32_t size) {
   if (buffer == nullptr || size == 0) return 0;
 
@@ -166,15 +184,17 @@ uint32_t ReadProfileString(const std::string_view* contents, const char* section
   std::string_view fallback = defaultValue != nullptr ? defaultValue : "";
   while (fallback.size() > 1 && fallback.back() == ' ') fallback.remove_suffix(1);
 
-  if (contents != nullptr && section != nullptr && key != nullptr) {
-    const std::optional<std::string> decoded = DecodeMarkedText(*contents);
-    const std::string_view text = decoded ? std::string_view(*decoded) : *contents;
-    // Section and key names asked for lose their surrounding blanks like the names in the file.
-    if (const auto value = FindValue(text, TrimBlanks(section), TrimBlanks(key))) {
-      return CopyEntry(*value, buffer, size);
-    }
+  if (file != nullptr && section != nullptr && key != nullptr) {
+    if (const auto value = file->Find(section, key)) return CopyEntry(*value, buffer, size);
   }
   return CopyEntry(fallback, buffer, size);
+}
+
+uint32_t ReadProfileString(const std::string_view* contents, const char* section, const char* key,
+                           const char* defaultValue, char* buffer, uint32_t size) {
+  std::optional<ProfileFile> file;
+  if (contents != nullptr) file.emplace(*contents);
+  return ReadProfileString(file ? &*file : nullptr, section, key, defaultValue, buffer, size);
 }
 
 }  // namespace quelm::sim

@@ -2,12 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/sim/SimProfile.h"
+#include "support/SimDisk.h"
 
 namespace quelm::sim {
 namespace {
@@ -106,6 +108,8 @@ TEST(ReadProfileString, FindsValuesAsWineDoes) {
       {"only the first section of a name", kSample, "Sec", "late", "d", "d"},
       {"lines before the first section", kSample, "", "top", "d", "before any section"},
       {"blank section name means the same", kSample, "  ", "top", "d", "before any section"},
+      {"a later [] section is not the empty name", "[S]\r\nk=1\r\n[ ]\r\nk=2\r\n", "", "k", "d", "d"},
+      {"first key wins whatever its case", "[S]\r\nKey=upper\r\nkey=lower\r\n", "s", "KEY", "d", "upper"},
       {"missing key", kSample, "Sec", "absent", "fallback", "fallback"},
       {"missing section", kSample, "Absent", "dq", "fallback", "fallback"},
       {"missing file", std::nullopt, "Sec", "dq", "fallback", "fallback"},
@@ -176,6 +180,52 @@ TEST(ReadProfileString, SizeZeroWritesNothing) {
   const ReadResult result = Read(kSizes, "S", "plain", "fallback", 0);
   EXPECT_EQ(result.length, 0u);
   EXPECT_TRUE(result.junkIntact);
+}
+
+// A run keeps what it has read of a file; the machine must still see a disk changed between runs, and
+// reads made outside a run must see the file as it is now.
+TEST(SimMachineProfile, SeesTheDiskAsItIsAtEachRun) {
+  const auto ini = [](const char* text) {
+    return std::string("[Application]\r\nW98=ShowMsgNow\r\n[Message]\r\nShowMsgNow=") + text + "\r\n";
+  };
+  testing::SimDisk disk(ini("first"));
+  disk.Run();
+  disk.folder.Write("QUELM.INI", ini("second, longer"));
+  disk.Run();
+  const auto messages = disk.machine.EventsOf<MessageEvent>();
+  ASSERT_EQ(2u, messages.size());
+  EXPECT_EQ("first", messages[0].text);
+  EXPECT_EQ("second, longer", messages[1].text);
+
+  char buffer[32];
+  disk.folder.Write("QUELM.INI", ini("third"));
+  disk.machine.ReadProfileString("Message", "ShowMsgNow", "", buffer, sizeof(buffer), "D:\\QUELM.INI");
+  EXPECT_STREQ("third", buffer);
+  disk.folder.Write("QUELM.INI", ini("4th"));
+  disk.machine.ReadProfileString("Message", "ShowMsgNow", "", buffer, sizeof(buffer), "D:\\QUELM.INI");
+  EXPECT_STREQ("4th", buffer);
+}
+
+// Every entry of a card list is one profile read: reading the whole file for each made 20,000 entries
+// take 24 s; read once per run they take milliseconds. The bound leaves room for a loaded machine and
+// the sanitizers, and none for the square of the list.
+TEST(SimMachineProfile, LongCardListTakesTimeInProportionToItsLength) {
+  constexpr int kEntries = 20000;
+  std::string ini = "[Application]\r\nW98=DetectCard,End\r\n[DetectCard]\r\n";
+  for (int entry = 1; entry < kEntries; ++entry) ini += std::to_string(entry) + "=4660,22136,PCI,0,0\r\n";
+  ini += std::to_string(kEntries) + "=6699,15437,AGP,1,0\r\n";  // the one card on the bus, last
+  testing::SimDisk disk(ini);
+  disk.machine.AddPciFunction(1, 0, 0, 0x1A2B, 0x3C4D);
+
+  const auto start = std::chrono::steady_clock::now();
+  disk.Run();
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+
+  const auto cards = disk.machine.EventsOf<CardEvent>();
+  ASSERT_EQ(1u, cards.size());
+  EXPECT_EQ("VEN_1A2B&DEV_3C4D", cards[0].hardwareId);
+  EXPECT_LT(elapsed, std::chrono::seconds(5))
+      << std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count() << " ms";
 }
 
 }  // namespace

@@ -80,6 +80,43 @@ TEST(ToUtf8, EachCodePageBecomesUtf8) {
   }
 }
 
+TEST(EscapeForTerminal, MessagesStayOneLineOfValidUtf8) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::string expected;
+  };
+  using namespace std::string_literals;
+  const Case cases[] = {
+      {"printable ASCII untouched", "bad --answer \"MAYBE\"", "bad --answer \"MAYBE\""},
+      {"Windows path keeps its backslashes", "D:\\W98\\n.ini", "D:\\W98\\n.ini"},
+      {"line breaks and tab", "OK\nCANCEL\r\t", "OK\\nCANCEL\\r\\t"},
+      {"terminal escape sequence", "\x1B[31mred", "\\x1B[31mred"},
+      {"NUL and DEL", "a\0b\x7F"s, "a\\x00b\\x7F"},
+      {"valid UTF-8 untouched", "Ger\xC3\xA4t \xF0\x9F\x92\xBE", "Ger\xC3\xA4t \xF0\x9F\x92\xBE"},
+      {"C1 control (CSI)",
+       "\xC2\x9B"
+       "2J",
+       "\\u009B2J"},
+      {"line and paragraph separators",
+       "a\xE2\x80\xA8"
+       "b\xE2\x80\xA9",
+       "a\\u2028b\\u2029"},
+      {"Latin-1 byte", "caf\xE9!", "caf\\xE9!"},
+      {"stray continuation byte", "\x80x", "\\x80x"},
+      {"overlong slash", "\xC0\xAF", "\\xC0\\xAF"},
+      {"overlong three bytes", "\xE0\x80\xAF", "\\xE0\\x80\\xAF"},
+      {"surrogate", "\xED\xA0\x80", "\\xED\\xA0\\x80"},
+      {"beyond U+10FFFF", "\xF4\x90\x80\x80", "\\xF4\\x90\\x80\\x80"},
+      {"sequence cut short by the end", "\xE2\x82", "\\xE2\\x82"},
+      {"sequence cut short by a line break", "\xE2\x82\n", "\\xE2\\x82\\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.expected, EscapeForTerminal(c.text));
+  }
+}
+
 TEST(RenderJson, EveryTextIsValidJsonWhateverTheBytes) {
   std::vector<sim::Event> events = {sim::MessageEvent{"Key\x9F", 0x30, "Caf\xE9\r\n\t\x01", kAnswerOk},
                                     sim::ShellEvent{"A.EXE", std::nullopt}, sim::ExitEvent{-1}};

@@ -29,13 +29,15 @@ target_link_libraries(quelm_sim PUBLIC quelm_core)
 target_compile_options(quelm_sim PRIVATE ${QUELM_WARNINGS})
 
 # Everything of quelm-sim but its option parser, so that tests can drive it directly.
-add_library(quelm_sim_tool STATIC tools/quelm-sim/EventRendering.cpp tools/quelm-sim/HostPciBus.cpp
+add_library(quelm_sim_tool STATIC tools/quelm-sim/DiskLint.cpp tools/quelm-sim/EventRendering.cpp
+            tools/quelm-sim/HostPciBus.cpp
             tools/quelm-sim/RunOptions.cpp)
 target_include_directories(quelm_sim_tool PUBLIC ${PROJECT_SOURCE_DIR}/tools/quelm-sim)
 target_link_libraries(quelm_sim_tool PUBLIC quelm_sim nlohmann_json::nlohmann_json)
 target_compile_options(quelm_sim_tool PRIVATE ${QUELM_WARNINGS})
 
 add_executable(quelm-sim tools/quelm-sim/main.cpp tools/quelm-sim/RunCommand.cpp tools/quelm-sim/ScanCommand.cpp
+                         tools/quelm-sim/LintCommand.cpp
                          tools/quelm-sim/SystemsTable.cpp)
 target_link_libraries(quelm-sim PRIVATE quelm_sim_tool CLI11::CLI11)
 target_compile_options(quelm-sim PRIVATE ${QUELM_WARNINGS})

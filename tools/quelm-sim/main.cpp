@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "LintCommand.h"
 #include "RunCommand.h"
 #include "RunOptions.h"
 #include "ScanCommand.h"
@@ -11,6 +12,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   quelm::tool::RunCommand run(app);
   quelm::tool::ScanCommand scan(app);
+  quelm::tool::LintCommand lint(app);
 
   try {
     quelm::tool::ParseCommandLine(app, argc, argv);
@@ -26,6 +28,7 @@ int main(int argc, char** argv) {
   try {
     if (run.Chosen()) return run.Execute(std::cout);
     if (scan.Chosen()) return scan.Execute(std::cout, std::cerr);
+    if (lint.Chosen()) return lint.Execute(std::cout);
   } catch (const quelm::tool::UsageError& fault) {
     std::cerr << "quelm-sim: " << quelm::tool::EscapeForTerminal(fault.what()) << "\n";
     return 2;

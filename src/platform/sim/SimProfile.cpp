@@ -131,12 +131,18 @@ ProfileFile::ProfileFile(std::string_view contents) {
   // Lines before the first header form a section with the empty name, which is always the first
   // section, so asking for "" (or for blanks) finds them and never a later "[]" section.
   Section* current = &sections_[""];
+  layout_.push_back(SectionLines{"", 0, true, {}});
   size_t position = 0;
+  unsigned lineNumber = 1;
   while (position < text.size()) {
     // A line ends at any run of CR and LF characters, so CR alone and blank lines run together.
     const size_t lineEnd = std::min(text.find_first_of("\r\n", position), text.size());
     const std::string_view line = TrimBlanks(text.substr(position, lineEnd - position));
     position = std::min(text.find_first_not_of("\r\n", lineEnd), text.size());
+    const unsigned thisLine = lineNumber;
+    for (size_t at = lineEnd; at < position; ++at) {
+      if (!(text[at] == '\r' && at + 1 < position && text[at + 1] == '\n')) ++lineNumber;
+    }
     if (line.empty()) continue;
 
     // A section header runs to the last "]" on the line; text after it is ignored. "[name" without a
@@ -144,17 +150,21 @@ ProfileFile::ProfileFile(std::string_view contents) {
     // Only the first section of a name counts; the lines of a later one are never consulted.
     const size_t closing = line.front() == '[' ? line.rfind(']') : std::string_view::npos;
     if (closing != std::string_view::npos) {
-      const auto [found, first] = sections_.try_emplace(Folded(TrimBlanks(line.substr(1, closing - 1))));
+      const std::string_view name = TrimBlanks(line.substr(1, closing - 1));
+      const auto [found, first] = sections_.try_emplace(Folded(name));
       current = first ? &found->second : nullptr;
+      layout_.push_back(SectionLines{std::string(UpToNul(name)), thisLine, first, {}});
       continue;
     }
-    if (current == nullptr) continue;
 
     // Comment lines get no treatment of their own when a key is asked for: ";x=1" is key ";x". A line
     // without "=" is a key without a value, and as the first key of its name it hides any later one.
     const size_t equals = line.find('=');
     std::string_view name = line.substr(0, equals);
     while (!name.empty() && IsBlank(name.back())) name.remove_suffix(1);
+    layout_.back().keys.push_back(
+        KeyLine{std::string(UpToNul(name)), thisLine, equals != std::string_view::npos});
+    if (current == nullptr) continue;
     Entry entry;
     if (equals != std::string_view::npos) {
       std::string_view value = line.substr(equals + 1);

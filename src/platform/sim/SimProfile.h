@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace quelm::sim {
 
@@ -26,6 +27,22 @@ class ProfileFile {
   // names in the file do. The view lives as long as the object.
   std::optional<std::string_view> Find(std::string_view section, std::string_view key) const;
 
+  // The file as its author wrote it, for checking it: the lines before the first header (a section
+  // named "" on line 0), then each section header, each with its key lines in file order. Lines are
+  // counted as an editor counts them: CR LF, CR and LF each end one.
+  struct KeyLine {
+    std::string name;  // as written, blanks around it removed
+    unsigned line = 0;
+    bool hasValue = false;  // the line has "="
+  };
+  struct SectionLines {
+    std::string name;
+    unsigned line = 0;
+    bool counts = false;  // the first section of its name, the only one the reader consults
+    std::vector<KeyLine> keys;
+  };
+  const std::vector<SectionLines>& Layout() const { return layout_; }
+
  private:
   // A key's value as a place in `text_`, which keeps it valid however the object is moved; a key
   // line without "=" has none.
@@ -39,6 +56,7 @@ class ProfileFile {
 
   std::string text_;
   std::unordered_map<std::string, Section> sections_;  // the first section of each name only
+  std::vector<SectionLines> layout_;
 };
 
 // GetPrivateProfileStringA for a named section and key of `file` (null when the file does not exist):

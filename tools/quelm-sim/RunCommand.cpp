@@ -95,6 +95,13 @@ RunCommand::RunCommand(CLI::App& app)
   run.add_option("--installer-delay", options.installerDelayMs,
                  "Milliseconds before the installer program shows its window")
       ->check(NonEmpty);
+  run.add_option("--installer-button", options.installerButton,
+                 "Whether the installer program's window has its OK button: present or absent")
+      ->capture_default_str();
+  run.add_option("--installer-lifetime", options.installerLifetimeMs,
+                 "Milliseconds after its start at which the installer program ends by itself, pressed or not "
+                 "(0: at once, as one that crashes)")
+      ->check(NonEmpty);
   run.add_option("--codepage", options.codePage,
                  "The system's ANSI code page: 1252 (Western), 874, 1250-1258, or the double-byte 932 "
                  "(Japanese), 936, 949, 950")

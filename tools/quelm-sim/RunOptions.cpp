@@ -243,6 +243,12 @@ void ApplyOptions(const RunOptions& options, sim::SimMachine& machine) {
                      "\": expected normal, offscreen, hidden or never");
   }
   machine.installer.window = window->second;
+  if (options.installerButton != "present" && options.installerButton != "absent") {
+    throw UsageError("bad --installer-button \"" + options.installerButton +
+                     "\": expected present or absent");
+  }
+  machine.installer.hasButton = options.installerButton == "present";
+  machine.installer.lifetimeMs = options.installerLifetimeMs;
 }
 
 }  // namespace quelm::tool

@@ -43,6 +43,8 @@ struct RunOptions {
   std::string installerWindow = "normal";
   std::string installer = "present";
   unsigned installerDelayMs = 0;
+  std::string installerButton = "present";      // present or absent
+  std::optional<unsigned> installerLifetimeMs;  // ends by itself this long after its start
   bool json = false;
 };
 

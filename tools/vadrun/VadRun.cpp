@@ -7,6 +7,10 @@
 //   QUELM_VADRUN_EXIT        exit code after the button is pressed (default 0)
 //   QUELM_VADRUN_DELAY_MS    pause before the window appears (default 0)
 //   QUELM_VADRUN_TIMEOUT_MS  how long the window waits for a press (default 60000); then exit 124
+//   QUELM_VADRUN_MODE        how it misbehaves, for the launcher's sake: "crash" (an access violation
+//                            before any window), "exit" (ends at once with QUELM_VADRUN_EXIT),
+//                            "nowindow" (shows nothing until the time-out), "nobutton" (its window lacks
+//                            the OK button); unset, it behaves
 // Closing the window without the button exits with 125. No C runtime: it runs on every Windows
 // version the launcher supports, Windows 95 included.
 #include <windows.h>
@@ -165,6 +169,20 @@ UINT RunVadRun() {
   wsprintfA(summary, "\r\n%u argument(s). Press OK to proceed.", count);
   Append(run.report, sizeof(run.report), summary);
 
+  char mode[16] = {};
+  const DWORD modeLength = GetEnvironmentVariableA("QUELM_VADRUN_MODE", mode, sizeof(mode));
+  if (modeLength == 0 || modeLength >= sizeof(mode)) mode[0] = '\0';
+  if (lstrcmpA(mode, "crash") == 0) {
+    AppendLog("crash");
+    RaiseException(EXCEPTION_ACCESS_VIOLATION, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+  }
+  if (lstrcmpA(mode, "exit") == 0) return run.exitCode;
+  if (lstrcmpA(mode, "nowindow") == 0) {
+    Sleep(timeout > 0 ? static_cast<DWORD>(timeout) : kDefaultTimeoutMs);
+    AppendLog("timeout");
+    return kTimeoutExitCode;
+  }
+
   if (delay > 0) Sleep(static_cast<DWORD>(delay));
 
   const HINSTANCE instance = GetModuleHandleA(nullptr);
@@ -183,9 +201,11 @@ UINT RunVadRun() {
                                       nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return kClosedExitCode;
   CreateChild(window, "STATIC", run.report, SS_LEFT, 12, 12, 488, 200, -1, instance);
-  const HWND button = CreateChild(window, "BUTTON", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 210, 224, 96, 28,
-                                  kOkButtonId, instance);
-  SetFocus(button);
+  if (lstrcmpA(mode, "nobutton") != 0) {
+    const HWND button = CreateChild(window, "BUTTON", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 210, 224, 96, 28,
+                                    kOkButtonId, instance);
+    SetFocus(button);
+  }
   UpdateWindow(window);
   SetTimer(window, kTimeoutTimerId, timeout > 0 ? static_cast<UINT>(timeout) : kDefaultTimeoutMs, nullptr);
   AppendLog("window");

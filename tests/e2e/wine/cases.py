@@ -98,6 +98,8 @@ class Case:
     answers: tuple = ()  # "OK" or "CANCEL" per message box, in order; OK once they run out
     installer_exit: int = 0
     installer_present: bool = True
+    # How vadrun.exe misbehaves (QUELM_VADRUN_MODE): "crash", "exit", "nowindow", "nobutton", or "".
+    installer_mode: str = ""
     tail: str = ""  # command tail QUELM.EXE is started with
     ini_folder: str = ""  # folder of the disk holding QUELM.INI (the tail's folder)
 
@@ -243,6 +245,19 @@ CASES = (
     Case("nt-install-unsupported", "Install says NotSupport and starts nothing; the ShowMsg after it still runs",
          ("nt40", "winxp", "win10"), NT_INI, MACHINE_WITH_CARD),
     Case("winme-showmsg", "Windows Me runs its own one-message script", ("winme",), NT_INI, MACHINE_WITH_CARD),
+    # Installer programs that misbehave: the launcher neither hangs nor reports success it did not see.
+    Case("installer-crashes", "vadrun.exe dies at once of an access violation: its exception code is the exit code",
+         ("win98",), AGP_INI, Machine(pci=(HOST_BRIDGE, CARD_ON_BUS_1), enum_keys=(f"{CARD_HARDWARE_KEY}\\000800",)),
+         installer_mode="crash"),
+    Case("installer-exits-at-once", "vadrun.exe ends before any window: nothing is pressed, its exit code is kept",
+         ("win98",), AGP_INI, Machine(pci=(HOST_BRIDGE, CARD_ON_BUS_1), enum_keys=(f"{CARD_HARDWARE_KEY}\\000800",)),
+         installer_exit=9, installer_mode="exit"),
+    Case("installer-shows-no-window", "vadrun.exe shows nothing and times out: the launcher waits for its end",
+         ("win98",), AGP_INI, Machine(pci=(HOST_BRIDGE, CARD_ON_BUS_1), enum_keys=(f"{CARD_HARDWARE_KEY}\\000800",)),
+         installer_mode="nowindow"),
+    Case("installer-window-without-button", "vadrun.exe's window has no OK button: the launcher waits for its end",
+         ("win98",), AGP_INI, Machine(pci=(HOST_BRIDGE, CARD_ON_BUS_1), enum_keys=(f"{CARD_HARDWARE_KEY}\\000800",)),
+         installer_mode="nobutton"),
     Case("no-ini", "a disk without QUELM.INI: an empty NotSupport box and exit code 0",
          ("win98", "winxp"), None, MACHINE_WITH_CARD),
 )

@@ -30,6 +30,12 @@ LAUNCHER_TIMEOUT_MS = 20000
 # The installer program ends itself if nobody presses its button, so a launcher that never finds it
 # still ends (and fails the comparison) instead of waiting for the time-out above.
 INSTALLER_TIMEOUT_MS = 10000
+# An installer program that never shows its window or button ends itself this much sooner, so that the
+# launcher's wait for it is short.
+MISBEHAVING_INSTALLER_TIMEOUT_MS = 1500
+# What vadrun.exe exits with when it times out, and the exception code a crash leaves.
+INSTALLER_TIMEOUT_EXIT = 124
+ACCESS_VIOLATION = 0xC0000005
 # How long programs opened through the shell get to record themselves after the launcher has ended.
 SHELL_GRACE_SECONDS = 5.0
 SHELL_SETTLE_SECONDS = 0.5
@@ -112,7 +118,8 @@ def run_under_wine(case, session, case_dir, windows_dir, disk, registry_file):
     environment = {
         "QUELM_VADRUN_LOG": windows_path(logs["installer"]),
         "QUELM_VADRUN_EXIT": str(case.installer_exit),
-        "QUELM_VADRUN_TIMEOUT_MS": str(INSTALLER_TIMEOUT_MS),
+        "QUELM_VADRUN_TIMEOUT_MS": str(MISBEHAVING_INSTALLER_TIMEOUT_MS if case.installer_mode else INSTALLER_TIMEOUT_MS),
+        "QUELM_VADRUN_MODE": case.installer_mode,
         "QUELM_EXEC_LOG": windows_path(logs["shell"]),
     }
     command_line = "D:\\QUELM.EXE" + (" " + case.tail if case.tail else "")
@@ -138,7 +145,7 @@ def parse_wine_logs(driver_lines, logs):
             run.messages.append((text, tuple(words[2].split(",")), words[3]))
             timings.setdefault("first box ms", int(words[1]))
         elif words[0] == "exit":
-            run.exit_code = int(words[1])
+            run.exit_code = int(words[1]) & 0xFFFFFFFF
             timings["launcher ms"] = int(words[2])
         elif words[0] == "times":
             timings["launcher cpu ms"] = (int(words[1]) + int(words[2])) // 10000
@@ -174,13 +181,28 @@ def collect_shell_opens(run, shell_log, expected_count):
 
 # --- As quelm-sim predicts it ---------------------------------------------------------------------
 
+def installer_prediction(case):
+    """quelm-sim's options for how vadrun.exe behaves in this case."""
+    if case.installer_mode == "crash":
+        exit_code = ACCESS_VIOLATION - (1 << 32)  # the option takes the signed form
+        return ["--installer-window", "never", "--installer-lifetime", "0", "--installer-exit", str(exit_code)]
+    if case.installer_mode == "exit":
+        return ["--installer-window", "never", "--installer-lifetime", "0", "--installer-exit", str(case.installer_exit)]
+    lifetime = ["--installer-lifetime", str(MISBEHAVING_INSTALLER_TIMEOUT_MS), "--installer-exit", str(INSTALLER_TIMEOUT_EXIT)]
+    if case.installer_mode == "nowindow":
+        return ["--installer-window", "never"] + lifetime
+    if case.installer_mode == "nobutton":
+        return ["--installer-button", "absent"] + lifetime
+    return ["--installer-exit", str(case.installer_exit)]
+
+
 def predict_with_quelm_sim(case, version_record, quelm_sim, disk, registry_file):
     # Wine refuses the configuration ports to programs and offers SetupAPI whatever Windows version it
     # reports, so the launcher always reads the bus from the device list there.
     arguments = [str(quelm_sim), "run", str(disk), "--json", "--version", version_record, "--pci-access", "device-list",
                  "--registry", str(registry_file), "--installer",
-                 "present" if case.installer_present else "missing",
-                 "--installer-exit", str(case.installer_exit)]
+                 "present" if case.installer_present else "missing"]
+    arguments += installer_prediction(case)
     for function in case.machine.pci:
         arguments += ["--pci", function.sim_option()]
     for answer in case.answers:
@@ -201,12 +223,14 @@ def predict_with_quelm_sim(case, version_record, quelm_sim, disk, registry_file)
             run.messages.append((event["text"], BUTTONS_OF_STYLE[event["style"]], event["answer"]))
         elif kind == "installer" and "exitCode" in event:
             # One that could not be started shows only through its message and the exit code.
-            run.installers.append((event["commandLine"], event["clicked"], event["exitCode"]))
+            # One that crashes records no exit of its own: only the launcher's exit code tells.
+            code = None if case.installer_mode == "crash" else event["exitCode"]
+            run.installers.append((event["commandLine"], event["clicked"], code))
         elif kind == "shell":
             directory = event.get("directory") or "D:\\"  # none given: the launcher's own
             run.shell_opens.append((event["file"].upper(), normalise_directory(directory)))
         elif kind == "exit":
-            run.exit_code = event["exitCode"]
+            run.exit_code = event["exitCode"] & 0xFFFFFFFF  # Windows exit codes are unsigned
         elif kind == "hang":
             raise CaseFailure("quelm-sim predicts a hang; such a case cannot run under Wine")
     return run, os_name

@@ -167,6 +167,11 @@ class WineSession:
                                    "/f"], timeout=30, log_name="unmanaged")
         if status != 0:
             raise WineError(f"could not configure the X11 driver: {output.strip()}")
+        # A program that crashes on purpose must not bring up Wine's crash dialog, which nobody closes.
+        status, output = self.run(["reg", "add", "HKCU\\Software\\Wine\\WineDbg", "/v", "ShowCrashDialog", "/t",
+                                   "REG_DWORD", "/d", "0", "/f"], timeout=30, log_name="crash-dialog")
+        if status != 0:
+            raise WineError(f"could not turn Wine's crash dialog off: {output.strip()}")
         return time.monotonic() - started
 
     def _start_display(self, xvfb):

@@ -47,6 +47,9 @@ std::optional<std::filesystem::path> FileSystem::Resolve(std::string_view window
   const auto mapped = drives_.find(UpperAscii(drive));
   if (mapped == drives_.end()) return std::nullopt;
   std::filesystem::path current = mapped->second;
+  // Folders entered below the drive's root: ".." at the root stays there, as on Windows. Counted, not
+  // compared with the mapped path, which may be spelt "disk/" or "disk/." and never equal its parts.
+  unsigned depth = 0;
   size_t start = 0;
   while (start <= windowsPath.size()) {
     size_t end = windowsPath.find_first_of("\\/", start);
@@ -54,11 +57,15 @@ std::optional<std::filesystem::path> FileSystem::Resolve(std::string_view window
     const std::string_view part = windowsPath.substr(start, end - start);
     if (!part.empty() && part != ".") {
       if (part == "..") {
-        if (current != mapped->second) current = current.parent_path();
+        if (depth > 0) {
+          current = current.parent_path();
+          --depth;
+        }
       } else {
         const auto found = FindEntry(current, part);
         if (!found) return std::nullopt;
         current = *found;
+        ++depth;
       }
     }
     start = end + 1;

@@ -1,7 +1,10 @@
 # Host build: the core as a library, the simulated machine, the quelm-sim tool, tests and benchmarks.
-find_package(GTest REQUIRED)
-find_package(CLI11 CONFIG REQUIRED)
-find_package(nlohmann_json 3 REQUIRED)
+option(QUELM_FUZZ "Build only the core, the simulated machine and the libFuzzer targets (clang)" OFF)
+if(NOT QUELM_FUZZ)
+  find_package(GTest REQUIRED)
+  find_package(CLI11 CONFIG REQUIRED)
+  find_package(nlohmann_json 3 REQUIRED)
+endif()
 
 option(QUELM_SANITIZE "Build the host targets with the address and undefined-behaviour sanitizers" OFF)
 if(QUELM_SANITIZE)
@@ -27,6 +30,12 @@ add_library(quelm_sim STATIC
 )
 target_link_libraries(quelm_sim PUBLIC quelm_core)
 target_compile_options(quelm_sim PRIVATE ${QUELM_WARNINGS})
+
+if(QUELM_FUZZ)
+  # The fuzz build ends here: the core and the simulated machine, instrumented, and the fuzz targets.
+  include(${PROJECT_SOURCE_DIR}/cmake/FuzzTargets.cmake)
+  return()
+endif()
 
 # Everything of quelm-sim but its option parser, so that tests can drive it directly.
 add_library(quelm_sim_tool STATIC tools/quelm-sim/DiskLint.cpp tools/quelm-sim/EventRendering.cpp

@@ -150,6 +150,7 @@ TEST(Install, InstallerProgramsThatMisbehaveNeverHangTheRun) {
     bool hang;
     int32_t exitCode;
   };
+  constexpr auto kLimit = static_cast<uint32_t>(sim::kHangLimitMs);
   const Case cases[] = {
       {"normal window", sim::InstallerWindow::kNormal, true, std::nullopt, true, false, 4},
       {"off-screen window, ends by itself", sim::InstallerWindow::kOffscreen, true, 3000, false, false, 4},
@@ -160,6 +161,11 @@ TEST(Install, InstallerProgramsThatMisbehaveNeverHangTheRun) {
        static_cast<int32_t>(sim::kEndedAfterHangExitCode)},
       {"no button and never ends", sim::InstallerWindow::kNormal, false, std::nullopt, false, true,
        static_cast<int32_t>(sim::kEndedAfterHangExitCode)},
+      // Waited out pass by pass before: a program that ended only after days held the simulation for hours.
+      {"no window, ends only after the hang limit", sim::InstallerWindow::kNever, true, 2 * kLimit, false,
+       true, static_cast<int32_t>(sim::kEndedAfterHangExitCode)},
+      {"no button, ends only after the hang limit", sim::InstallerWindow::kNormal, false, 2 * kLimit, false,
+       true, static_cast<int32_t>(sim::kEndedAfterHangExitCode)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

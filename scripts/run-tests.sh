@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds everything (host tools and tests, the Windows program and its 64-bit test build) and runs
-# every test: the unit and tool tests again under the address and undefined-behaviour sanitizers,
-# then all tests of the host build, the end-to-end tests under Wine included. Arguments go to that
-# last ctest run alone (scripts/run-tests.sh -L unit), which then runs without the sanitizer pass.
+# Builds everything (host tools and tests, the Windows program and its 64-bit test build, the release
+# archive) and runs every test: the unit and tool tests again under the address and
+# undefined-behaviour sanitizers, the fuzz targets for about a minute, then all tests of the host
+# build, the end-to-end tests under Wine included. Arguments go to that last ctest run alone
+# (scripts/run-tests.sh -L unit), which then runs without the sanitizer and fuzz passes.
 # QUELM_WINE_ARCH=win32|win64|both forces the Wine path; unset, every path this host can run is taken.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,9 +16,11 @@ done
 cmake --build --preset win32 --target package
 
 if [ $# -eq 0 ]; then
-  cmake --preset host-sanitize >/dev/null
-  cmake --build --preset host-sanitize
-  ctest --preset host-sanitize
+  for preset in host-sanitize fuzz; do
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset"
+    ctest --preset "$preset"
+  done
 fi
 
 python3 tests/e2e/wine/wine_arch.py selected

@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 what="${1:-all}"
-host_packages=(cmake ninja-build g++ libgtest-dev libcli11-dev nlohmann-json3-dev python3 clang-format valgrind pciutils)
+host_packages=(cmake ninja-build g++ libgtest-dev libcli11-dev nlohmann-json3-dev python3 clang-format valgrind pciutils
+               clang-14 libclang-rt-14-dev clang-tidy cppcheck)
 windows_packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
                   wine wine64 xvfb xauth)
 

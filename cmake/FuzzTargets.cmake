@@ -13,11 +13,6 @@ set(QUELM_FUZZ_INPUT_TIMEOUT 10 CACHE STRING "Seconds one input may run before l
 # from libFuzzer at link time. The core has no RTTI, which the virtual-pointer check needs.
 set(QUELM_FUZZ_FLAGS -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize=vptr
     -fno-sanitize-recover=all -fno-omit-frame-pointer)
-# GCC's switch against loops turned into memset/memcpy calls: clang does not know it, and the host
-# build links the C runtime anyway.
-get_target_property(quelm_core_options quelm_core COMPILE_OPTIONS)
-list(REMOVE_ITEM quelm_core_options -fno-tree-loop-distribute-patterns)
-set_target_properties(quelm_core PROPERTIES COMPILE_OPTIONS "${quelm_core_options}")
 target_compile_options(quelm_core PRIVATE ${QUELM_FUZZ_FLAGS})
 target_compile_options(quelm_sim PRIVATE ${QUELM_FUZZ_FLAGS})
 

@@ -23,7 +23,8 @@ else()
   set(QUELM_ARCH_SOURCES "")
 endif()
 
-set(QUELM_WIN32_COMPILE_FLAGS ${QUELM_CORE_FLAGS} -nostdlib -Os -fno-asynchronous-unwind-tables
+# No C runtime: the compiler must not turn loops into calls of memset or memcpy on its own.
+set(QUELM_WIN32_COMPILE_FLAGS ${QUELM_CORE_FLAGS} -fno-tree-loop-distribute-patterns -nostdlib -Os -fno-asynchronous-unwind-tables
     -fno-unwind-tables -ffunction-sections -fdata-sections -fno-ident -fno-stack-protector
     ${QUELM_ARCH_FLAGS} ${QUELM_WARNINGS})
 # Subsystem and operating-system versions 4.0 so that Windows 95 and NT 4.0 accept the image; no

@@ -17,6 +17,7 @@ bool ReadCardEntry(TextView entry, CardEntry& card) {
   card.fieldCount = 2;
   card.vendor = ReadDecimal(vendor);
   card.device = ReadDecimal(device);
+  // cppcheck-suppress constVariable ; the fields are written through these pointers
   TextView* const later[] = {&card.busType, &card.passFlag, &unused};
   for (TextView* field : later) {
     if (!fields.Next(*field)) break;

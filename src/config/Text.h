@@ -135,14 +135,15 @@ void ReplaceUntilGone(Text<N>& text, const char (&pattern)[P], const char (&repl
 // One argument of FormatInto: a text for "%s", an integer for "%d", "%u" and "%X".
 struct FormatArgument {
   enum class Kind : uint8_t { kText, kInteger };
-  Kind kind;
   const char* text;
   int32_t integer;
+  Kind kind;
 
-  FormatArgument(const char* value) : kind(Kind::kText), text(value), integer(0) {}  // NOLINT
-  FormatArgument(int32_t value) : kind(Kind::kInteger), text(""), integer(value) {}  // NOLINT
+  // Arguments are written as they are (Format(text, "%s %d", name, number)), so these convert.
+  FormatArgument(const char* value) : text(value), integer(0), kind(Kind::kText) {}  // NOLINT
+  FormatArgument(int32_t value) : text(""), integer(value), kind(Kind::kInteger) {}  // NOLINT
   FormatArgument(uint32_t value)                                                     // NOLINT
-      : kind(Kind::kInteger), text(""), integer(static_cast<int32_t>(value)) {}
+      : text(""), integer(static_cast<int32_t>(value)), kind(Kind::kInteger) {}
   template <unsigned N>
   FormatArgument(const Text<N>& value) : FormatArgument(value.CStr()) {}  // NOLINT
 };

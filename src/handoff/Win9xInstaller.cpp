@@ -22,8 +22,8 @@ void Win9xInstaller::Prepare(const CardInfo& card) {
 }
 
 void Win9xInstaller::BuildCommandLine(Text<kCommandLineCapacity>& commandLine) const {
-  static_assert(kCommandLineCapacity >
-                    sizeof("vadrun.exe Enum\\PCI\\   -2147483648") + 2 * kNameCapacity + kPathCapacity,
+  static_assert(kCommandLineCapacity > sizeof("vadrun.exe Enum\\PCI\\   -2147483648") + kNameCapacity +
+                                           kNameCapacity + kPathCapacity,
                 "the command line must hold the longest fields whole");
   const bool whole =
       Format(commandLine, "vadrun.exe Enum\\PCI\\%s %s %s %d", hardwareId, location, installDir, passFlag);

@@ -203,7 +203,6 @@ class Linter {
   // --- Names that are never read -------------------------------------------------------------------
 
   void CheckRepeatedNames() {
-    std::set<std::string> sections;
     for (const Section& section : file_.Layout()) {
       if (!section.counts && section.line != 0) {
         Report(section.line, Severity::kWarning, "duplicate-section",
@@ -511,8 +510,8 @@ class Linter {
             !word.empty() && std::string(".,;:!?").find(word.back()) != std::string::npos;
         const size_t size = word.size();
         const bool drive = size >= 2 && word[size - 1] == ':' &&
-                           std::isalpha(static_cast<unsigned char>(word[size - 2])) &&
-                           (size == 2 || !std::isalnum(static_cast<unsigned char>(word[size - 3])));
+                           std::isalpha(static_cast<unsigned char>(word[size - 2])) != 0 &&
+                           (size == 2 || std::isalnum(static_cast<unsigned char>(word[size - 3])) == 0);
         const bool inPath = !endsSentence && word.find('\\') != std::string::npos &&
                             (word.find(':') != std::string::npos || word.rfind("\\\\", 0) == 0);
         if (drive || inPath) {

@@ -87,7 +87,7 @@ struct TextEvent {
     out << "Environment: " << (e.osName.empty() ? "unrecognised Windows version" : e.osName)
         << ", base directory \"" << e.baseDir << "\", configuration file \"" << e.iniPath
         << "\", installation directory \"" << e.installDir << "\", USB supplement "
-        << (e.usbSupplementInstalled ? "installed" : "not installed") << ", PCI access: " << e.pciAccess;
+        << (e.usbSupplementInstalled != 0 ? "installed" : "not installed") << ", PCI access: " << e.pciAccess;
     return out.str();
   }
   std::string operator()(const sim::MessageEvent& e) const {
@@ -143,8 +143,10 @@ std::string Windows1252ToUtf8(const std::string& text) {
 
 // Any other code page through the C library's converter, one undecodable byte at a time.
 std::string ConvertedToUtf8(const std::string& text, uint32_t codePage) {
-  const iconv_t converter = iconv_open("UTF-8", ("CP" + std::to_string(codePage)).c_str());
-  if (converter == reinterpret_cast<iconv_t>(-1)) return Windows1252ToUtf8(text);
+  iconv_t converter = iconv_open("UTF-8", ("CP" + std::to_string(codePage)).c_str());
+  // (iconv_t)-1 is how iconv_open says it knows no such conversion.
+  if (converter == reinterpret_cast<iconv_t>(-1))
+    return Windows1252ToUtf8(text);  // NOLINT(performance-no-int-to-ptr)
   std::string out;
   char* in = const_cast<char*>(text.data());
   size_t inLeft = text.size();

@@ -73,8 +73,9 @@ bool ParseDeviceAndFunction(std::string_view text, FunctionName& name) {
 // As Linux and lspci -D name a function: "0000:00:1f.3".
 std::string LinuxName(const FunctionName& name) {
   char text[32];
-  std::snprintf(text, sizeof(text), "%04x:%02x:%02x.%x", name.domain, name.address.bus, name.address.device,
-                name.address.function);
+  // Four small numbers always fit.
+  static_cast<void>(std::snprintf(text, sizeof(text), "%04x:%02x:%02x.%x", name.domain, name.address.bus,
+                                  name.address.device, name.address.function));
   return text;
 }
 
@@ -85,8 +86,9 @@ std::string ReadIdentification(const fs::path& file, uint32_t& identification) {
     return "its configuration space cannot be opened (" + std::generic_category().message(errno) + ")";
   unsigned char bytes[4] = {};
   const size_t count = std::fread(bytes, 1, sizeof(bytes), stream);
-  const int readError = std::ferror(stream) ? errno : 0;
-  std::fclose(stream);
+  const int readError = std::ferror(stream) != 0 ? errno : 0;
+  // Only read from: closing cannot lose anything.
+  static_cast<void>(std::fclose(stream));
   if (readError != 0) {
     return "its configuration space cannot be read (" + std::generic_category().message(readError) + ")";
   }
@@ -105,7 +107,7 @@ void AddFunction(const FunctionName& name, const fs::path& config, HostPciBus& b
   if (name.domain != 0) {
     // Configuration mechanism #1 has no domain number: the launcher sees domain 0 and nothing else.
     char domain[16];
-    std::snprintf(domain, sizeof(domain), "%04x", name.domain);
+    static_cast<void>(std::snprintf(domain, sizeof(domain), "%04x", name.domain));
     bus.leftOut.push_back(LinuxName(name) + " left out: PCI domain " + domain +
                           " is out of the launcher's reach (it scans domain 0 only)");
     return;

@@ -162,7 +162,8 @@ void ApplyOptions(const RunOptions& options, sim::SimMachine& machine) {
   }
   machine.fileSystem.MapDrive('D', options.disk);
   for (const std::string& mapping : options.drives) {
-    if (mapping.size() < 3 || mapping[1] != '=' || !std::isalpha(static_cast<unsigned char>(mapping[0]))) {
+    if (mapping.size() < 3 || mapping[1] != '=' ||
+        std::isalpha(static_cast<unsigned char>(mapping[0])) == 0) {
       throw UsageError("bad --drive \"" + mapping + "\": expected L=FOLDER");
     }
     // A second folder for a letter would silently replace the first (DISK is D:).

@@ -7,7 +7,9 @@
 #include "RunOptions.h"
 #include "ScanCommand.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int Main(int argc, char** argv) {
   CLI::App app{"Shows what a driver disk's QUELM.INI will do, on a simulated Windows machine."};
   app.require_subcommand(1);
   quelm::tool::RunCommand run(app);
@@ -34,4 +36,17 @@ int main(int argc, char** argv) {
     return 2;
   }
   return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Whatever else goes wrong (a folder that vanishes while it is read, memory running out) ends as
+  // every other fault does: one line on stderr and status 2, never an abort.
+  try {
+    return Main(argc, argv);
+  } catch (const std::exception& fault) {
+    std::cerr << "quelm-sim: " << quelm::tool::EscapeForTerminal(fault.what()) << "\n";
+    return 2;
+  }
 }

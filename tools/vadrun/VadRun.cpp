@@ -193,7 +193,7 @@ UINT RunVadRun() {
   windowClass.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = kWindowClass;
-  if (!RegisterClassA(&windowClass)) return kClosedExitCode;
+  if (RegisterClassA(&windowClass) == 0) return kClosedExitCode;
 
   // A fixed place well inside the screen: the launcher only takes a window that lies on it.
   const HWND window = CreateWindowExA(0, kWindowClass, "Driver installation",
@@ -212,7 +212,7 @@ UINT RunVadRun() {
 
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-    if (IsDialogMessageA(window, &message)) continue;
+    if (IsDialogMessageA(window, &message) != FALSE) continue;
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }

@@ -70,7 +70,7 @@ SimDesktop::Process* SimDesktop::FindProcess(NativeHandle handle) {
 
 bool SimDesktop::HasProcessEnded(NativeHandle process) {
   const Process* found = FindProcess(process);
-  return !found || HasEnded(*found);
+  return found == nullptr || HasEnded(*found);
 }
 
 void SimDesktop::EndAfterHang(Process& process, const char* waitingFor) {

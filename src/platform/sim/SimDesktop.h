@@ -42,8 +42,8 @@ class SimDesktop {
   // As the Platform operations of the same names.
   uint32_t StartProcess(const std::string& commandLine, ProcessInfo& info);
   bool HasProcessEnded(NativeHandle process);
-  void WaitForProcess(NativeHandle process);
-  uint32_t ReadProcessExitCode(NativeHandle process);
+  void WaitForProcess(NativeHandle handle);
+  uint32_t ReadProcessExitCode(NativeHandle handle);
   void ReleaseHandle(NativeHandle handle);
   NativeHandle FirstTopLevelWindow();
   NativeHandle NextWindow(NativeHandle window);

@@ -14,7 +14,7 @@ namespace quelm::sim {
 // The most the simulated machine reads of one host file. A disk's QUELM.INI and a machine's .reg
 // file are kilobytes, and even a card list of 100,000 entries stays under 4 MiB; the bound keeps a
 // path given by mistake (a disk image, a log that keeps growing) from taking memory and time.
-constexpr size_t kHostFileLimit = 16 * 1024 * 1024;
+constexpr size_t kHostFileLimit = size_t{16} << 20;
 
 // A host file's bytes, or why there are none, in words for a one-line message.
 struct HostFile {

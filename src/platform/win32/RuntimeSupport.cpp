@@ -40,7 +40,7 @@ int memcmp(const void* left, const void* right, size_t count) {
 }
 
 // Reached only through a broken object; stopping at once is better than running on.
-void __cxa_pure_virtual() {
+void __cxa_pure_virtual() {  // NOLINT(bugprone-reserved-identifier): the name the compiler calls
   __builtin_trap();
 }
 

@@ -41,7 +41,8 @@ bool LoadSetupApi(SetupApi& api) {
   api.destroyDeviceInfoList =
       FindExport<DestroyDeviceInfoListFunction>(library, "SetupDiDestroyDeviceInfoList");
   // The library stays loaded: the table is built once per run, and the process ends soon after.
-  return api.getClassDevs && api.enumDeviceInfo && api.getDeviceRegistryProperty && api.destroyDeviceInfoList;
+  return api.getClassDevs != nullptr && api.enumDeviceInfo != nullptr &&
+         api.getDeviceRegistryProperty != nullptr && api.destroyDeviceInfoList != nullptr;
 }
 
 // A text property; only its first string counts when it is a list.
@@ -49,11 +50,8 @@ bool ReadTextProperty(const SetupApi& api, HDEVINFO set, SP_DEVINFO_DATA& device
                       DWORD size) {
   for (DWORD index = 0; index < size; ++index) text[index] = '\0';
   // Two bytes kept back: the last string of a list stays terminated even when the list was cut.
-  if (!api.getDeviceRegistryProperty(set, &device, property, nullptr, reinterpret_cast<PBYTE>(text), size - 2,
-                                     nullptr)) {
-    return false;
-  }
-  return true;
+  return api.getDeviceRegistryProperty(set, &device, property, nullptr, reinterpret_cast<PBYTE>(text),
+                                       size - 2, nullptr) != FALSE;
 }
 
 bool ReadNumberProperty(const SetupApi& api, HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property,
@@ -75,7 +73,7 @@ bool SetupApiDeviceList::Detect() {
     SP_DEVINFO_DATA device;
     ZeroMemory(&device, sizeof(device));
     device.cbSize = sizeof(device);
-    if (!api.enumDeviceInfo(set, index, &device)) break;
+    if (api.enumDeviceInfo(set, index, &device) == FALSE) break;
     uint32_t identification = 0;
     if (!ReadTextProperty(api, set, device, SPDRP_HARDWAREID, text, sizeof(text)) ||
         !ParsePciHardwareId(text, identification)) {

@@ -41,7 +41,7 @@ void Win32Platform::ReadVersion(VersionRecord& record) {
   ZeroMemory(&version, sizeof(version));
   version.dwOSVersionInfoSize = sizeof(version);
   record = VersionRecord();
-  if (!GetVersionExA(&version)) return;
+  if (GetVersionExA(&version) == FALSE) return;
   record.platformId = version.dwPlatformId;
   record.majorVersion = version.dwMajorVersion;
   record.minorVersion = version.dwMinorVersion;
@@ -123,8 +123,8 @@ uint32_t Win32Platform::StartProcess(char* commandLine, ProcessInfo& info) {
   startup.dwFlags = STARTF_FORCEONFEEDBACK | STARTF_USESTDHANDLES;
   PROCESS_INFORMATION started;
   ZeroMemory(&started, sizeof(started));
-  if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                      &started)) {
+  if (CreateProcessA(nullptr, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started) ==
+      FALSE) {
     const DWORD error = GetLastError();
     return error != 0 ? error : ERROR_GEN_FAILURE;
   }
@@ -146,7 +146,7 @@ void Win32Platform::WaitForProcess(NativeHandle process) {
 
 uint32_t Win32Platform::ReadProcessExitCode(NativeHandle process, uint32_t& exitCode) {
   DWORD code = 0;
-  if (!GetExitCodeProcess(ToNative<HANDLE>(process), &code)) {
+  if (GetExitCodeProcess(ToNative<HANDLE>(process), &code) == FALSE) {
     const DWORD error = GetLastError();
     return error != 0 ? error : ERROR_GEN_FAILURE;
   }
@@ -181,7 +181,7 @@ uint32_t Win32Platform::ReadWindowThreadId(NativeHandle window) {
 
 bool Win32Platform::ReadWindowRect(NativeHandle window, ScreenRect& rect) {
   RECT bounds;
-  if (!GetWindowRect(ToNative<HWND>(window), &bounds)) return false;
+  if (GetWindowRect(ToNative<HWND>(window), &bounds) == FALSE) return false;
   rect.left = bounds.left;
   rect.top = bounds.top;
   rect.right = bounds.right;

@@ -11,7 +11,16 @@ namespace {
 
 int Main(int argc, char** argv) {
   CLI::App app{"Shows what a driver disk's QUELM.INI will do, on a simulated Windows machine."};
+  app.name("quelm-sim");
   app.require_subcommand(1);
+  app.footer(
+      "Examples:\n"
+      "  quelm-sim run examples/disk --os W98 --pci 01:00.0=1A2B:3C4D --registry "
+      "examples/machine/win98-card.reg\n"
+      "  quelm-sim run examples/disk --all-os --pci 01:00.0=1A2B:3C4D\n"
+      "  quelm-sim lint examples/disk\n"
+      "  quelm-sim scan\n"
+      "Each subcommand explains its options: quelm-sim run --help.");
   quelm::tool::RunCommand run(app);
   quelm::tool::ScanCommand scan(app);
   quelm::tool::LintCommand lint(app);

@@ -36,7 +36,7 @@ foreach(entry IN ITEMS
   list(GET parts 2 share)
   math(EXPR seconds "${QUELM_FUZZ_SECONDS} * ${share}")
   add_executable(fuzz-${target} ${QUELM_FUZZ_DIR}/${source})
-  target_include_directories(fuzz-${target} PRIVATE ${QUELM_FUZZ_DIR})
+  target_include_directories(fuzz-${target} PRIVATE ${QUELM_FUZZ_DIR} ${PROJECT_SOURCE_DIR}/tests/unit)
   target_link_libraries(fuzz-${target} PRIVATE quelm_sim)
   target_compile_options(fuzz-${target} PRIVATE ${QUELM_FUZZ_FLAGS} ${QUELM_WARNINGS})
   target_link_options(fuzz-${target} PRIVATE -fsanitize=fuzzer,address,undefined)

@@ -47,14 +47,14 @@ inline uint32_t NumberOf(std::string_view field, uint32_t limit) {
   return static_cast<uint32_t>(value);
 }
 
-// A lead-byte set from its spec: every byte of it is a lead byte, and "a-b" stands for the bytes a to
-// b; "\x81-\x9f\xe0-\xfc" is Shift-JIS. Empty for a single-byte code page.
-inline LeadBytes LeadBytesOf(std::string_view spec) {
+// A lead-byte set written as a list: every byte of it is a lead byte, and "a-b" stands for the bytes
+// a to b; "\x81-\x9f\xe0-\xfc" is Shift-JIS. Empty for a single-byte code page.
+inline LeadBytes LeadBytesOf(std::string_view list) {
   LeadBytes leadBytes;
-  for (size_t i = 0; i < spec.size(); ++i) {
-    const auto first = static_cast<unsigned char>(spec[i]);
-    if (i + 2 < spec.size() && spec[i + 1] == '-') {
-      const auto last = static_cast<unsigned char>(spec[i + 2]);
+  for (size_t i = 0; i < list.size(); ++i) {
+    const auto first = static_cast<unsigned char>(list[i]);
+    if (i + 2 < list.size() && list[i + 1] == '-') {
+      const auto last = static_cast<unsigned char>(list[i + 2]);
       for (unsigned byte = first; byte <= last; ++byte) leadBytes.Add(static_cast<unsigned char>(byte));
       i += 2;
     } else {

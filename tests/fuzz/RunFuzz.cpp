@@ -33,6 +33,7 @@
 #include "platform/PciSlot.h"
 #include "platform/sim/RegFile.h"
 #include "platform/sim/SimMachine.h"
+#include "support/SimDisk.h"
 
 namespace quelm::fuzz {
 namespace {
@@ -43,26 +44,15 @@ namespace {
 class DiskFolder {
  public:
   DiskFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quelm-fuzz-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
-      PropertyBroken("a temporary folder can be made", __FILE__, __LINE__);
-    outside_ = pattern;
-    path_ = outside_ / "disk";
-    std::filesystem::create_directories(path_ / "DISK1");
-    std::ofstream(outside_ / "QUELM.INI", std::ios::binary) << "[Application]\r\nW98=ShowMsgOutside\r\n";
+    outside_.Write("QUELM.INI", "[Application]\r\nW98=ShowMsgOutside\r\n");
+    std::filesystem::create_directories(Path() / "DISK1");
   }
-  ~DiskFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(outside_, ignored);
-  }
-  DiskFolder(const DiskFolder&) = delete;
-  DiskFolder& operator=(const DiskFolder&) = delete;
 
-  const std::filesystem::path& Path() const { return path_; }
+  std::filesystem::path Path() const { return outside_.Path() / "disk"; }
 
   // QUELM.INI on the disk and in its folder DISK1, or neither.
   void WriteIni(const std::string_view* ini) const {
-    for (const auto& file : {path_ / "QUELM.INI", path_ / "DISK1" / "QUELM.INI"}) {
+    for (const auto& file : {Path() / "QUELM.INI", Path() / "DISK1" / "QUELM.INI"}) {
       if (ini == nullptr) {
         std::error_code ignored;
         std::filesystem::remove(file, ignored);
@@ -74,8 +64,7 @@ class DiskFolder {
   }
 
  private:
-  std::filesystem::path outside_;
-  std::filesystem::path path_;
+  testing::TempFolder outside_;
 };
 
 // The parts of the input: settings, QUELM.INI and .reg text, the last two only where their marker is.

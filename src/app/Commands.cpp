@@ -36,10 +36,6 @@ bool LauncherApp::Install() {
   return false;
 }
 
-bool LauncherApp::ExpandMacros(Text<kNameCapacity>& line) const {
-  return quelm::ExpandMacros(line, record.baseDir, probe.ReadLeadBytes());
-}
-
 void LauncherApp::LaunchProgram(const char* section) {
   quelm::LaunchProgram(platform_, Configuration(), section, record.baseDir, probe.ReadLeadBytes());
 }

@@ -39,9 +39,9 @@ class LauncherApp {
   [[nodiscard]] bool CheckPciKey();
   // False when the installer program could not be started: the script then ends.
   [[nodiscard]] bool Install();
+  // Opens the section's program line through the shell, its macros expanded (ExpandMacros of
+  // handoff/ShellLaunch.h with the run's base directory).
   void LaunchProgram(const char* section);
-  // Rewrites "[CWD]" and "[OS]" in place; false when the result would not fit the line.
-  [[nodiscard]] bool ExpandMacros(Text<kNameCapacity>& line) const;
 
   // Quit requests wait until the script has ended: one handed to the platform at once would close
   // the message boxes of the commands that still run.

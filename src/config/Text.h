@@ -62,6 +62,17 @@ class LeadBytes {
   uint32_t bits_[8] = {};
 };
 
+// The bytes `isLead(byte)` says lead, asked only of those that can: in every Windows code page the
+// lead bytes are 0x80 and up.
+template <typename IsLead>
+LeadBytes LeadBytesWhere(IsLead isLead) {
+  LeadBytes leadBytes;
+  for (unsigned byte = 0x80; byte <= 0xFF; ++byte) {
+    if (isLead(static_cast<uint8_t>(byte))) leadBytes.Add(static_cast<unsigned char>(byte));
+  }
+  return leadBytes;
+}
+
 // Position of the first `needle` at or after `from` (itself a character start) that begins at a whole
 // character, never at the second byte of a double-byte one; kNotFound if none.
 unsigned FindWhole(TextView text, TextView needle, const LeadBytes& leadBytes, unsigned from = 0);

@@ -75,12 +75,9 @@ bool SystemProbe::IsUsbSupplementInstalled() {
 }
 
 LeadBytes SystemProbe::ReadLeadBytes() const {
-  LeadBytes leadBytes;
-  // Only bytes from 0x80 up lead in any Windows code page.
-  for (unsigned byte = 0x80; byte <= 0xFF; ++byte) {
-    if (platform_.IsLeadByte(static_cast<uint8_t>(byte))) leadBytes.Add(static_cast<unsigned char>(byte));
-  }
-  return leadBytes;
+  return LeadBytesWhere([this](uint8_t byte) {
+    return platform_.IsLeadByte(byte);
+  });
 }
 
 bool SystemProbe::FindPciDevice(int32_t vendor, int32_t device, Text<kNameCapacity>& hardwareId,

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view source = TakeField(input);
 
   Text<kMessageCapacity> text;
-  text.AssignCut(TextView(source.data(), static_cast<unsigned>(source.size())));
+  text.AssignCut(sim::ViewOf(source));
   const unsigned before = text.Length();
   QUELM_FUZZ_CHECK(before == (source.size() < kMessageCapacity ? source.size() : kMessageCapacity - 1));
 

@@ -39,7 +39,7 @@ int32_t ReferenceDecimal(std::string_view field) {
 
 // The fields of `list` from `position` on, checked as the comma rule has them.
 std::vector<TextView> Fields(std::string_view list, unsigned position) {
-  FieldCursor cursor(TextView(list.data(), static_cast<unsigned>(list.size())), position);
+  FieldCursor cursor(sim::ViewOf(list), position);
   std::vector<TextView> fields;
   TextView field;
   unsigned end = position;
@@ -73,14 +73,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<TextView> fields = Fields(list, 0);
   if (size > 0) Fields(list, data[0] % static_cast<unsigned>(size + 1));
 
-  QUELM_FUZZ_CHECK(ReadDecimal(TextView(list.data(), static_cast<unsigned>(size))) == ReferenceDecimal(list));
+  QUELM_FUZZ_CHECK(ReadDecimal(sim::ViewOf(list)) == ReferenceDecimal(list));
   for (const TextView field : fields) {
     QUELM_FUZZ_CHECK(ReadDecimal(field) == ReferenceDecimal(std::string_view(field.chars, field.length)));
   }
 
   // A card entry is the first five fields: vendor and device as numbers, then bus type and pass flag.
   CardEntry card;
-  const bool named = ReadCardEntry(TextView(list.data(), static_cast<unsigned>(size)), card);
+  const bool named = ReadCardEntry(sim::ViewOf(list), card);
   QUELM_FUZZ_CHECK(named == (fields.size() >= 2));
   QUELM_FUZZ_CHECK(card.fieldCount == (fields.size() < 5 ? fields.size() : 5));
   if (named) {

@@ -46,11 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view source = TakeField(input);
 
   Text<kNameCapacity> line;
-  line.AssignCut(TextView(source.data(), static_cast<unsigned>(source.size())));
+  line.AssignCut(sim::ViewOf(source));
   const Text<kNameCapacity> before = line;
 
-  const bool expanded =
-      ExpandMacros(line, TextView(baseDir.data(), static_cast<unsigned>(baseDir.size())), leadBytes);
+  const bool expanded = ExpandMacros(line, sim::ViewOf(baseDir), leadBytes);
 
   // Terminated within its capacity whatever happened, and untouched when it did not fit.
   QUELM_FUZZ_CHECK(memchr(line.CStr(), '\0', kNameCapacity) != nullptr);

@@ -121,12 +121,10 @@ bool BeginsWithBlank(std::string_view text) {
 
 class Linter {
  public:
-  Linter(const sim::ProfileFile& file, uint32_t codePage) : file_(file) {
-    for (unsigned byte = 0x80; byte <= 0xFF; ++byte) {
-      if (sim::IsLeadByteOf(codePage, static_cast<uint8_t>(byte)))
-        leadBytes_.Add(static_cast<unsigned char>(byte));
-    }
-  }
+  Linter(const sim::ProfileFile& file, uint32_t codePage)
+      : file_(file), leadBytes_(LeadBytesWhere([codePage](uint8_t byte) {
+          return sim::IsLeadByteOf(codePage, byte);
+        })) {}
 
   std::vector<Finding> Run() {
     CheckRepeatedNames();
@@ -255,7 +253,7 @@ class Linter {
 
   void CheckScript(OsKind kind, const std::string& script, unsigned line) {
     const std::string system = OsNameOf(kind);
-    FieldCursor tokens(TextView(script.data(), static_cast<unsigned>(script.size())));
+    FieldCursor tokens(ViewOf(script));
     TextView field;
     std::string endedBy;
     std::vector<std::string> unreachable;
@@ -411,7 +409,7 @@ class Linter {
   void CheckCardEntry(const std::string& section, const std::string& key, const std::string& entry,
                       unsigned line) {
     const std::string where = "entry " + key + " of [" + section + "]";
-    FieldCursor cursor(TextView(entry.data(), static_cast<unsigned>(entry.size())));
+    FieldCursor cursor(ViewOf(entry));
     std::vector<std::string> fields;
     TextView field;
     while (fields.size() < 5 && cursor.Next(field)) fields.push_back(StringOf(field));
@@ -424,8 +422,7 @@ class Linter {
     for (size_t index = 0; index < std::min<size_t>(fields.size(), 2); ++index) {
       if (!IsDecimalId(fields[index])) {
         CardEntry read;
-        const bool namesCard =
-            ReadCardEntry(TextView(entry.data(), static_cast<unsigned>(entry.size())), read);
+        const bool namesCard = ReadCardEntry(ViewOf(entry), read);
         const int32_t number = index == 0 ? read.vendor : read.device;
         Report(line, Severity::kError, "not-decimal",
                where + ": the " + kNames[index] + " ID " + Quoted(fields[index]) +
@@ -457,7 +454,7 @@ class Linter {
       }
       const unsigned keyLine = LineOf(name, "program", line);
       const std::string program = ReadChecked(name, "program", kNameCapacity, keyLine);
-      FieldCursor cursor(TextView(program.data(), static_cast<unsigned>(program.size())));
+      FieldCursor cursor(ViewOf(program));
       unsigned count = 0;
       TextView field;
       while (count < 3 && cursor.Next(field)) ++count;

@@ -17,10 +17,6 @@ std::string StyleName(uint32_t style) {
   return style == static_cast<uint32_t>(MessageStyle::kOkCancel) ? "OK, Cancel" : "OK";
 }
 
-std::string AnswerName(int32_t answer) {
-  return answer == kAnswerCancel ? "CANCEL" : "OK";
-}
-
 // The message as it reads on screen: CR LF breaks the line, every line indented.
 std::string Indented(const std::string& text) {
   std::string out = "    ";
@@ -167,6 +163,10 @@ std::string ConvertedToUtf8(const std::string& text, uint32_t codePage) {
 }
 
 }  // namespace
+
+const char* AnswerName(int32_t answer) {
+  return answer == kAnswerCancel ? "CANCEL" : "OK";
+}
 
 std::string ToUtf8(const std::string& text, uint32_t codePage) {
   return codePage == 1252 ? Windows1252ToUtf8(text) : ConvertedToUtf8(text, codePage);

@@ -20,4 +20,7 @@ std::string RenderText(const std::vector<sim::Event>& events, uint32_t codePage 
 // own value (as Windows converts them).
 std::string ToUtf8(const std::string& text, uint32_t codePage);
 
+// A message box's answer as the output names it: "OK" or "CANCEL".
+const char* AnswerName(int32_t answer);
+
 }  // namespace quelm::tool

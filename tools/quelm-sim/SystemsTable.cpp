@@ -13,10 +13,6 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-const char* AnswerName(int32_t answer) {
-  return answer == kAnswerCancel ? "CANCEL" : "OK";
-}
-
 std::string Joined(const std::vector<std::string>& parts) {
   std::string out;
   for (const std::string& part : parts) out += (out.empty() ? "" : "; ") + part;

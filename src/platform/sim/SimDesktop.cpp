@@ -6,6 +6,7 @@
 
 #include "config/Text.h"
 #include "handoff/Win9xInstaller.h"
+#include "platform/sim/SimText.h"
 
 namespace quelm::sim {
 
@@ -20,7 +21,7 @@ constexpr ScreenRect kMinimisedRect{-32000, -32000, -31840, -31976};
 // Windows finds the program by its name, in any case.
 bool IsInstallerProgram(const std::string& commandLine) {
   const std::string program = commandLine.substr(0, commandLine.find(' '));
-  return EqualsIgnoringCase(TextView(program.data(), static_cast<unsigned>(program.size())), "vadrun.exe");
+  return EqualsIgnoringCase(ViewOf(program), "vadrun.exe");
 }
 
 }  // namespace

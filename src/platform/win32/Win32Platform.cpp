@@ -17,6 +17,12 @@ NativeHandle FromNative(Handle handle) {
   return reinterpret_cast<NativeHandle>(handle);
 }
 
+// The error a failed call left behind, never 0: the caller's 0 means success.
+uint32_t FailureCode() {
+  const DWORD error = GetLastError();
+  return error != 0 ? error : ERROR_GEN_FAILURE;
+}
+
 }  // namespace
 
 // --- Profile file and start-up information ---------------------------------------------------------
@@ -125,8 +131,7 @@ uint32_t Win32Platform::StartProcess(char* commandLine, ProcessInfo& info) {
   ZeroMemory(&started, sizeof(started));
   if (CreateProcessA(nullptr, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started) ==
       FALSE) {
-    const DWORD error = GetLastError();
-    return error != 0 ? error : ERROR_GEN_FAILURE;
+    return FailureCode();
   }
   info.process = FromNative(started.hProcess);
   info.thread = FromNative(started.hThread);
@@ -146,10 +151,7 @@ void Win32Platform::WaitForProcess(NativeHandle process) {
 
 uint32_t Win32Platform::ReadProcessExitCode(NativeHandle process, uint32_t& exitCode) {
   DWORD code = 0;
-  if (GetExitCodeProcess(ToNative<HANDLE>(process), &code) == FALSE) {
-    const DWORD error = GetLastError();
-    return error != 0 ? error : ERROR_GEN_FAILURE;
-  }
+  if (GetExitCodeProcess(ToNative<HANDLE>(process), &code) == FALSE) return FailureCode();
   exitCode = code;
   return 0;
 }

@@ -1,9 +1,6 @@
 // A run's events as a person reads them, or as one JSON object per line.
 #include "EventRendering.h"
 
-#include <iconv.h>
-
-#include <cerrno>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -28,6 +25,15 @@ std::string Indented(const std::string& text) {
   return out;
 }
 
+Json Known(const std::optional<bool>& fact) {
+  return fact ? Json(*fact) : Json(nullptr);
+}
+
+// " (missing on the disk)" after a path the machine can see is not there.
+std::string MissingMark(const std::optional<bool>& exists, const char* what) {
+  return exists.value_or(true) ? "" : std::string(" (") + what + " is not on the disk)";
+}
+
 struct JsonEvent {
   uint32_t codePage;
 
@@ -37,6 +43,7 @@ struct JsonEvent {
             {"baseDir", Text(e.baseDir)},
             {"iniPath", Text(e.iniPath)},
             {"installDir", Text(e.installDir)},
+            {"installDirExists", Known(e.installDirExists)},
             {"usbSupplementInstalled", e.usbSupplementInstalled},
             {"pciAccess", e.pciAccess}};
   }
@@ -57,6 +64,12 @@ struct JsonEvent {
   }
   Json operator()(const sim::InstallerEvent& e) const {
     Json json = {{"event", "installer"}, {"commandLine", Text(e.commandLine)}};
+    json["foundAt"] = e.foundAt ? Json(Text(*e.foundAt)) : Json(nullptr);
+    if (!e.started && !e.searched.empty()) {
+      Json searched = Json::array();
+      for (const std::string& folder : e.searched) searched.push_back(Text(folder));
+      json["searched"] = searched;
+    }
     if (e.started) {
       json["exitCode"] = e.exitCode;
       json["windowPasses"] = e.windowPasses;
@@ -69,7 +82,9 @@ struct JsonEvent {
   Json operator()(const sim::ShellEvent& e) const {
     return {{"event", "shell"},
             {"file", Text(e.file)},
-            {"directory", e.directory ? Json(Text(*e.directory)) : Json(nullptr)}};
+            {"directory", e.directory ? Json(Text(*e.directory)) : Json(nullptr)},
+            {"fileExists", Known(e.fileExists)},
+            {"directoryExists", Known(e.directoryExists)}};
   }
   Json operator()(const sim::HangEvent& e) const { return {{"event", "hang"}, {"waitingFor", e.waitingFor}}; }
   Json operator()(const sim::ExitEvent& e) const { return {{"event", "exit"}, {"exitCode", e.exitCode}}; }
@@ -82,7 +97,8 @@ struct TextEvent {
     std::ostringstream out;
     out << "Environment: " << (e.osName.empty() ? "unrecognised Windows version" : e.osName)
         << ", base directory \"" << e.baseDir << "\", configuration file \"" << e.iniPath
-        << "\", installation directory \"" << e.installDir << "\", USB supplement "
+        << "\", installation directory \"" << e.installDir << "\""
+        << MissingMark(e.installDirExists, "that folder") << ", USB supplement "
         << (e.usbSupplementInstalled != 0 ? "installed" : "not installed") << ", PCI access: " << e.pciAccess;
     return out.str();
   }
@@ -96,15 +112,25 @@ struct TextEvent {
            "\", pass flag " + std::to_string(e.passFlag);
   }
   std::string operator()(const sim::InstallerEvent& e) const {
-    if (!e.started)
-      return "Installer program could not start (error " + std::to_string(e.error) + "): " + e.commandLine;
-    return "Installer program: " + e.commandLine + "\n  window " +
-           (e.clicked ? "confirmed" : "not confirmed") + " after " + std::to_string(e.windowPasses) +
-           " window passes; exit code " + std::to_string(e.exitCode);
+    if (!e.started) {
+      std::string text =
+          "Installer program could not start (error " + std::to_string(e.error) + "): " + e.commandLine;
+      if (!e.searched.empty()) {
+        text += "\n  not found in";
+        for (size_t index = 0; index < e.searched.size(); ++index) {
+          text += (index == 0 ? " " : ", ") + e.searched[index];
+        }
+      }
+      return text;
+    }
+    return "Installer program: " + e.commandLine + (e.foundAt ? "\n  found at " + *e.foundAt : "") +
+           "\n  window " + (e.clicked ? "confirmed" : "not confirmed") + " after " +
+           std::to_string(e.windowPasses) + " window passes; exit code " + std::to_string(e.exitCode);
   }
   std::string operator()(const sim::ShellEvent& e) const {
-    return "Shell open: \"" + e.file + "\"" +
-           (e.directory ? " in \"" + *e.directory + "\"" : " (no working directory)");
+    return "Shell open: \"" + e.file + "\"" + MissingMark(e.fileExists, "that file") +
+           (e.directory ? " in \"" + *e.directory + "\"" + MissingMark(e.directoryExists, "that folder")
+                        : " (no working directory)");
   }
   std::string operator()(const sim::HangEvent& e) const {
     return "HANG: the launcher would wait forever for " + e.waitingFor +
@@ -113,63 +139,10 @@ struct TextEvent {
   std::string operator()(const sim::ExitEvent& e) const { return "Exit code " + std::to_string(e.exitCode); }
 };
 
-std::string Windows1252ToUtf8(const std::string& text) {
-  // Code points of 0x80 to 0x9F; the five bytes the code page leaves undefined keep their own value.
-  static const char16_t kHighControls[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                             0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                             0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                             0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-  std::string out;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    const unsigned code = (byte >= 0x80 && byte <= 0x9F) ? kHighControls[byte - 0x80] : byte;
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | (code >> 6));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      out += static_cast<char>(0xE0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-  }
-  return out;
-}
-
-// Any other code page through the C library's converter, one undecodable byte at a time.
-std::string ConvertedToUtf8(const std::string& text, uint32_t codePage) {
-  iconv_t converter = iconv_open("UTF-8", ("CP" + std::to_string(codePage)).c_str());
-  // (iconv_t)-1 is how iconv_open says it knows no such conversion.
-  if (converter == reinterpret_cast<iconv_t>(-1))
-    return Windows1252ToUtf8(text);  // NOLINT(performance-no-int-to-ptr)
-  std::string out;
-  char* in = const_cast<char*>(text.data());
-  size_t inLeft = text.size();
-  while (inLeft > 0) {
-    char buffer[256];
-    char* to = buffer;
-    size_t toLeft = sizeof(buffer);
-    const size_t result = iconv(converter, &in, &inLeft, &to, &toLeft);
-    out.append(buffer, static_cast<size_t>(to - buffer));
-    if (result == static_cast<size_t>(-1) && errno != E2BIG) {
-      out += "\xEF\xBF\xBD";  // U+FFFD
-      ++in;
-      --inLeft;
-    }
-  }
-  iconv_close(converter);
-  return out;
-}
-
 }  // namespace
 
 const char* AnswerName(int32_t answer) {
   return answer == kAnswerCancel ? "CANCEL" : "OK";
-}
-
-std::string ToUtf8(const std::string& text, uint32_t codePage) {
-  return codePage == 1252 ? Windows1252ToUtf8(text) : ConvertedToUtf8(text, codePage);
 }
 
 std::string RenderJson(const std::vector<sim::Event>& events, uint32_t codePage) {

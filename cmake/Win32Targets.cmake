@@ -91,3 +91,15 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86")
   set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})
   include(CPack)
 endif()
+
+# The example disk as it is burnt: its files with QUELM.EXE and, as its installer program, the stand-in
+# vadrun.exe; scripts/run-example.sh runs and lints it, and the end-to-end tests lint it.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86")
+  set(QUELM_EXAMPLE_DISK ${CMAKE_BINARY_DIR}/example-disk)
+  add_custom_target(example-disk ALL
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${QUELM_EXAMPLE_DISK}
+    COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/examples/disk ${QUELM_EXAMPLE_DISK}
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:quelm_exe> $<TARGET_FILE:vadrun> ${QUELM_EXAMPLE_DISK}
+    DEPENDS quelm_exe vadrun
+    VERBATIM)
+endif()

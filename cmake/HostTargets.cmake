@@ -27,6 +27,7 @@ add_library(quelm_sim STATIC
   src/platform/sim/SimProfile.cpp
   src/platform/sim/SimRegistry.cpp
   src/platform/sim/SimText.cpp
+  src/platform/sim/WindowsReleases.cpp
   src/platform/sim/RegFile.cpp
 )
 target_link_libraries(quelm_sim PUBLIC quelm_core)
@@ -40,6 +41,7 @@ endif()
 
 # Everything of quelm-sim but its option parser, so that tests can drive it directly.
 add_library(quelm_sim_tool STATIC tools/quelm-sim/DiskLint.cpp tools/quelm-sim/EventRendering.cpp
+            tools/quelm-sim/NearestWord.cpp tools/quelm-sim/GuideTables.cpp
             tools/quelm-sim/HostPciBus.cpp
             tools/quelm-sim/RunOptions.cpp)
 target_include_directories(quelm_sim_tool PUBLIC ${PROJECT_SOURCE_DIR}/tools/quelm-sim)

@@ -3,6 +3,8 @@
 
 #include <stdint.h>
 
+#include "platform/Platform.h"
+
 namespace quelm {
 
 enum class OsKind : int32_t {
@@ -18,13 +20,24 @@ enum class OsKind : int32_t {
   NT40 = 23,
 };
 
-// Every kind that has a name, in the order of their values.
-inline constexpr OsKind kNamedOsKinds[] = {OsKind::WIN95, OsKind::W95A,  OsKind::W95B,
-                                           OsKind::W95C,  OsKind::W98,   OsKind::WINNT,
-                                           OsKind::NT31,  OsKind::NT35X, OsKind::NT40};
+// The one table of the names QUELM.INI gives the kinds, in the order of their values: every kind but
+// OTHER, which has none.
+struct OsKindName {
+  OsKind kind;
+  const char* name;
+};
+inline constexpr OsKindName kOsKindNames[] = {
+    {OsKind::WIN95, "WIN95"}, {OsKind::W95A, "W95A"},   {OsKind::W95B, "W95B"},
+    {OsKind::W95C, "W95C"},   {OsKind::W98, "W98"},     {OsKind::WINNT, "WINNT"},
+    {OsKind::NT31, "NT31"},   {OsKind::NT35X, "NT35X"}, {OsKind::NT40, "NT40"},
+};
 
 // The name the configuration file uses for a kind: "W95B", "NT40", ...; empty for OTHER.
 const char* OsNameOf(OsKind kind);
+
+// The kind a version record stands for. The tests run in a fixed order and compare the minor version
+// as an unsigned number, so Windows NT reporting 3.10 is WINNT, not NT31.
+OsKind ClassifyVersion(VersionRecord version);
 
 // Whether start-up reads the kind's "SubDir" entry: the systems Install serves, and NT 4.0.
 constexpr bool UsesSubDirEntry(OsKind kind) {

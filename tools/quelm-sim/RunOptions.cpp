@@ -7,9 +7,11 @@
 #include <map>
 #include <set>
 
+#include "NearestWord.h"
 #include "config/Text.h"
 #include "platform/PciSlot.h"
 #include "platform/sim/RegFile.h"
+#include "probe/SystemProbe.h"
 
 namespace quelm::tool {
 
@@ -155,6 +157,36 @@ uint32_t AddPciDevice(const std::string& text, sim::SimMachine& machine) {
                    static_cast<uint32_t>(function));
 }
 
+std::vector<std::string> SystemChoices() {
+  std::vector<std::string> choices = sim::SimulatedOsNames();
+  for (const sim::WindowsRelease& release : sim::WindowsReleases()) choices.emplace_back(release.alias);
+  return choices;
+}
+
+void ApplySystem(const std::string& os, sim::SimMachine& machine) {
+  // Launcher names are written in capitals and releases in small letters; only "nt31" is both, and
+  // there NT31 (the launcher's name, version 3.1) and nt31 (the release, which reports 3.10) differ.
+  const auto launcherName = [&os](const std::string& name) {
+    return sim::VersionForOsName(name);
+  };
+  const sim::WindowsRelease* release = sim::ReleaseNamed(os);
+  if (const auto record = launcherName(os)) {
+    machine.version = *record;
+    machine.windowsLabel.clear();
+  } else if (release != nullptr) {
+    machine.version = release->record;
+    machine.windowsLabel = release->label;
+  } else if (const auto anyCase = launcherName(Upper(os))) {
+    machine.version = *anyCase;
+    machine.windowsLabel.clear();
+  } else {
+    std::string names;
+    for (const std::string& name : sim::SimulatedOsNames()) names += " " + name;
+    throw UsageError("unknown --os \"" + os + "\"" + DidYouMean(os, SystemChoices()) + ": expected" + names +
+                     ", or a release that quelm-sim run --help lists");
+  }
+}
+
 void ApplyOptions(const RunOptions& options, sim::SimMachine& machine) {
   std::error_code error;
   if (!std::filesystem::is_directory(options.disk, error)) {
@@ -180,11 +212,8 @@ void ApplyOptions(const RunOptions& options, sim::SimMachine& machine) {
 
   if (options.version) {
     machine.version = ParseVersion(*options.version);
-  } else if (const auto record = sim::VersionForOsName(Upper(options.os))) {
-    machine.version = *record;
   } else {
-    throw UsageError("unknown --os \"" + options.os +
-                     "\": expected W95A W95B W95C W98 WIN95 WINNT NT31 NT35X NT40 OTHER");
+    ApplySystem(options.os, machine);
   }
 
   machine.currentDirectory = options.cwd;
@@ -195,6 +224,17 @@ void ApplyOptions(const RunOptions& options, sim::SimMachine& machine) {
       LoadRegFile(machine.registry, file);
     } catch (const sim::RegFileError& fault) {
       throw UsageError(fault.what());
+    }
+  }
+  if (options.usbSupplement) {
+    if (*options.usbSupplement == "yes") {
+      // What the supplement's setup leaves, as far as the launcher reads it.
+      machine.registry.SetString(kUsbSupplementKey, kUsbSupplementValue, "USB Supplement to OSR2");
+    } else if (*options.usbSupplement == "no") {
+      if (sim::RegistryKey* key = machine.registry.Find(kUsbSupplementKey))
+        key->RemoveValue(kUsbSupplementValue);
+    } else {
+      throw UsageError("bad --usb-supplement \"" + *options.usbSupplement + "\": expected yes or no");
     }
   }
   for (const std::string& key : options.deniedKeys) {

@@ -34,12 +34,15 @@ int Main(int argc, char** argv) {
   } catch (const CLI::ParseError& fault) {
     std::cerr << "quelm-sim: " << quelm::tool::EscapeForTerminal(fault.what()) << "\n";
     return 2;
+  } catch (const quelm::tool::UsageError& fault) {
+    std::cerr << "quelm-sim: " << quelm::tool::EscapeForTerminal(fault.what()) << "\n";
+    return 2;
   }
 
   try {
     if (run.Chosen()) return run.Execute(std::cout);
     if (scan.Chosen()) return scan.Execute(std::cout, std::cerr);
-    if (lint.Chosen()) return lint.Execute(std::cout);
+    if (lint.Chosen()) return lint.Execute(std::cout, std::cerr);
   } catch (const quelm::tool::UsageError& fault) {
     std::cerr << "quelm-sim: " << quelm::tool::EscapeForTerminal(fault.what()) << "\n";
     return 2;

@@ -29,12 +29,14 @@ endif()
 set(QUELM_WIN32_COMPILE_FLAGS ${QUELM_CORE_FLAGS} -fno-tree-loop-distribute-patterns -nostdlib -Oz -fno-asynchronous-unwind-tables
     -fno-unwind-tables -ffunction-sections -fdata-sections -fno-ident -fno-stack-protector
     ${QUELM_ARCH_FLAGS} ${QUELM_WARNINGS})
-# Subsystem and operating-system versions 4.0 so that Windows 95 and NT 4.0 accept the image. Base
-# relocations kept: Win32s loads
+# Subsystem version 3.10, the one Windows NT 3.1 accepts: it refuses images marked for a later version,
+# and Windows NT 3.5, Win32s 1.15 and Windows 95 were the first to load those marked 4.0 (KB Q125705).
+# Windows 95 and NT 4.0 then treat the launcher as a 3.x application, which changes how its message
+# boxes look, not what they do (README, "The Windows program"). Base relocations kept: Win32s loads
 # programs away from their preferred base ("A program created with the /FIXED option will not run on
 # Win32s", Visual C++ 6.0 linker reference), and Windows 8 and later can be told to refuse images
 # without them. No time stamp: the same sources give the same bytes.
-set(QUELM_WIN32_LINK_FLAGS ${QUELM_ARCH_FLAGS} -nostdlib -s -Wl,--gc-sections -Wl,--subsystem,windows:4.0
+set(QUELM_WIN32_LINK_FLAGS ${QUELM_ARCH_FLAGS} -nostdlib -s -Wl,--gc-sections -Wl,--subsystem,windows:3.10
     -Wl,--major-os-version,4 -Wl,--minor-os-version,0 -Wl,--disable-dynamicbase
     -Wl,--enable-reloc-section -Wl,--no-insert-timestamp)
 # Declarations as Windows 95 and NT 4.0 had them, so that nothing newer is called by accident.
@@ -54,8 +56,10 @@ configure_file(${PROJECT_SOURCE_DIR}/tools/vadrun/VadRun.rc.in ${CMAKE_BINARY_DI
 add_library(quelm_exe_objects OBJECT
   ${QUELM_CORE_SOURCES}
   ${QUELM_ARCH_SOURCES}
+  ${PROJECT_SOURCE_DIR}/src/platform/win32/PackedVersion.cpp
   ${PROJECT_SOURCE_DIR}/src/platform/win32/PciSource.cpp
   ${PROJECT_SOURCE_DIR}/src/platform/win32/SetupApiDeviceList.cpp
+  ${PROJECT_SOURCE_DIR}/src/platform/win32/SystemExports.cpp
   ${PROJECT_SOURCE_DIR}/src/platform/win32/Win32Main.cpp
   ${PROJECT_SOURCE_DIR}/src/platform/win32/Win32Platform.cpp
   ${CMAKE_BINARY_DIR}/Quelm.rc

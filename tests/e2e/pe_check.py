@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Checks that QUELM.EXE is an image every system it names loads: PE32 for i386, GUI subsystem,
-operating-system and subsystem versions 4.0, base
+operating-system version 4.0, subsystem version 3.10 (Windows NT 3.1 refuses anything later), base
 relocations kept and well formed (Win32s loads programs away from their base), structured exception
 handlers allowed, and imports only by name, only from the allowed libraries, only functions in the
 allowlist (no C runtime, nothing newer, nothing an older named system lacks); and that it stays a
@@ -138,8 +138,8 @@ def faults_of(data, allowed):
     subsystem, dll_characteristics = struct.unpack_from("<HH", data, optional + 68)
     if os_version != (4, 0):
         faults.append("operating-system version %d.%d, not 4.0" % os_version)
-    if subsystem_version != (4, 0):
-        faults.append("subsystem version %d.%d, not 4.0" % subsystem_version)
+    if subsystem_version != (3, 10):
+        faults.append("subsystem version %d.%d, not 3.10: Windows NT 3.1 refuses later ones" % subsystem_version)
     if subsystem != SUBSYSTEM_WINDOWS_GUI:
         faults.append("subsystem %d, not the Windows GUI" % subsystem)
     if dll_characteristics & NO_SEH:
@@ -237,13 +237,15 @@ def self_test(data, allowed):
     plants = [
         ("console subsystem", patched(data, 24 + 68, "<H", 3), "subsystem 3"),
         ("Windows 2000 operating-system version", patched(data, 24 + 40, "<H", 5), "operating-system version 5.0"),
-        ("subsystem version 4.10", patched(data, 24 + 50, "<H", 10), "subsystem version 4.10"),
+        ("subsystem version 4.0", patched(data, 24 + 48, "<HH", 4, 0), "subsystem version 4.0"),
         ("x64 machine", patched(data, 4, "<H", 0x8664), "not i386"),
         ("grown by a block past the limit", grown, "more than the launcher's %d" % SIZE_LIMIT),
         ("relocations stripped by the linker", stripped, "relocations stripped"),
         ("relocation table left out", patched(data, 24 + 96 + 8 * BASE_RELOCATION_DIRECTORY, "<II", 0, 0),
          "no base relocation table"),
         ("64-bit relocation in a 32-bit image", relocation_retyped(data, 10), "relocation of type 10"),
+        ("GetVersionExA imported at load time", renamed_import(data, "KERNEL32.DLL", "GetVersionExA"),
+         "!GetVersionExA is imported at load time"),
         ("NO_SEH flag", patched(data, 24 + 70, "<H", NO_SEH), "NO_SEH"),
         ("C runtime library", replaced(data, b"USER32.dll\0", b"MSVCRT.dll\0"), "MSVCRT.dll"),
         ("function Windows 95 lacks", replaced(data, some_function + b"\0", some_function[:-1] + b"W\0"),

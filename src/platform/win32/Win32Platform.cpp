@@ -3,9 +3,14 @@
 
 #include <windows.h>
 
+#include "platform/win32/PackedVersion.h"
+#include "platform/win32/SystemExports.h"
+
 namespace quelm {
 
 namespace {
+
+using GetVersionExFunction = BOOL(WINAPI*)(OSVERSIONINFOA*);
 
 template <typename Handle>
 Handle ToNative(NativeHandle handle) {
@@ -44,10 +49,16 @@ void Win32Platform::ReadVersion(VersionRecord& record) {
   OSVERSIONINFOA version;
   static_assert(sizeof(version) == 148, "the version record Windows 95 knows is 148 bytes");
   static_assert(sizeof(version.szCSDVersion) == sizeof(record.serviceText), "service text sizes must agree");
-  ZeroMemory(&version, sizeof(version));
   version.dwOSVersionInfoSize = sizeof(version);
-  record = VersionRecord();
-  if (GetVersionExA(&version) == FALSE) return;
+  // GetVersionExA came with Windows NT 3.5 ("Windows NT: Requires version 3.5 or later", MSDN 1998),
+  // so NT 3.1 would refuse to load an image that imports it. Where it is missing, or fails, GetVersion
+  // answers, which every Win32 system has, Win32s included; it gives no service text. GetVersionExA
+  // writes every field it returns, so the record needs no clearing first.
+  const auto getVersionEx = FindSystemExport<GetVersionExFunction>("KERNEL32", "GetVersionExA");
+  if (getVersionEx == nullptr || getVersionEx(&version) == FALSE) {
+    DecodePackedVersion(GetVersion(), record);
+    return;
+  }
   record.platformId = version.dwPlatformId;
   record.majorVersion = version.dwMajorVersion;
   record.minorVersion = version.dwMinorVersion;

@@ -227,6 +227,24 @@ def relocation_retyped(data, kind):
     return bytes(copy)
 
 
+def missed_plants(plants, faults_of_image):
+    """Each (name, image, expected) plant whose fault the check does not name, as text."""
+    failures = []
+    for name, image, expected in plants:
+        found = faults_of_image(image)
+        if not any(expected in fault for fault in found):
+            failures.append("%s: expected a fault naming %r, got %r" % (name, expected, found))
+    return failures
+
+
+def command_line(arguments, count):
+    """(whether --self-test was given, the other arguments), or None when they are not `count`."""
+    testing = arguments[:1] == ["--self-test"]
+    if testing:
+        arguments = arguments[1:]
+    return (testing, arguments) if len(arguments) == count else None
+
+
 def self_test(data, allowed):
     """Plants one fault of each kind in a copy of a good image; the check must name every one."""
     some_function = sorted(f for f, reason in allowed["USER32.DLL"].items() if not reason)[0].encode()
@@ -251,24 +269,18 @@ def self_test(data, allowed):
         ("function Windows 95 lacks", replaced(data, some_function + b"\0", some_function[:-1] + b"W\0"),
          some_function[:-1].decode() + "W"),
     ]
-    failures = []
-    for name, image, expected in plants:
-        found = faults_of(image, allowed)
-        if not any(expected in fault for fault in found):
-            failures.append("%s: expected a fault naming %r, got %r" % (name, expected, found))
+    failures = missed_plants(plants, lambda image: faults_of(image, allowed))
     if faults_of(data, allowed):
         failures.append("the unplanted image itself fails: %r" % faults_of(data, allowed))
     return failures
 
 
 def main(arguments):
-    testing = arguments[:1] == ["--self-test"]
-    if testing:
-        arguments = arguments[1:]
-    if len(arguments) != 2:
+    parsed = command_line(arguments, 2)
+    if parsed is None:
         print(__doc__.strip())
         return 2
-    image, allowlist = arguments
+    testing, (image, allowlist) = parsed
     try:
         data = open(image, "rb").read()
     except OSError as error:

@@ -90,11 +90,7 @@ def self_test(shipped, second):
         ("a relocation two bytes off", with_entry(shipped, 1, lambda entry: entry + 2), "bytes differ"),
         ("the relocation table left out", bytes(no_table), "no base relocation table"),
     ]
-    failures = []
-    for name, image, expected in plants:
-        found = faults_of(image, second)
-        if not any(expected in fault for fault in found):
-            failures.append("%s: expected a fault naming %r, got %r" % (name, expected, found))
+    failures = pe_check.missed_plants(plants, lambda image: faults_of(image, second))
     if checksum(shipped) != struct.unpack_from("<I", shipped, pe_check.optional_header(shipped) + CHECKSUM_FIELD)[0]:
         failures.append("the checksum is not computed as the linker computes it")
     if faults_of(shipped, second):
@@ -103,12 +99,11 @@ def self_test(shipped, second):
 
 
 def main(arguments):
-    testing = arguments[:1] == ["--self-test"]
-    if testing:
-        arguments = arguments[1:]
-    if len(arguments) != 2:
+    parsed = pe_check.command_line(arguments, 2)
+    if parsed is None:
         print(__doc__.strip())
         return 2
+    testing, arguments = parsed
     try:
         shipped, second = (open(path, "rb").read() for path in arguments)
     except OSError as error:

@@ -8,7 +8,7 @@ namespace quelm {
 
 const char* OsNameOf(OsKind kind) {
   for (const OsKindName& named : kOsKindNames) {
-    if (named.kind == kind) return named.name;
+    if (named.Kind() == kind) return named.name;
   }
   return "";
 }

@@ -22,14 +22,19 @@ enum class OsKind : int32_t {
 
 // The one table of the names QUELM.INI gives the kinds, in the order of their values: every kind but
 // OTHER, which has none.
+// QUELM.EXE carries this table in its last few bytes of room, so each row is seven bytes: the name
+// held in the row itself (the longest is five letters) and the kind's value, which fits in one byte.
 struct OsKindName {
-  OsKind kind;
-  const char* name;
+  char name[6];
+  uint8_t value;
+  constexpr OsKind Kind() const { return static_cast<OsKind>(value); }
 };
 inline constexpr OsKindName kOsKindNames[] = {
-    {OsKind::WIN95, "WIN95"}, {OsKind::W95A, "W95A"},   {OsKind::W95B, "W95B"},
-    {OsKind::W95C, "W95C"},   {OsKind::W98, "W98"},     {OsKind::WINNT, "WINNT"},
-    {OsKind::NT31, "NT31"},   {OsKind::NT35X, "NT35X"}, {OsKind::NT40, "NT40"},
+    {"WIN95", static_cast<uint8_t>(OsKind::WIN95)}, {"W95A", static_cast<uint8_t>(OsKind::W95A)},
+    {"W95B", static_cast<uint8_t>(OsKind::W95B)},   {"W95C", static_cast<uint8_t>(OsKind::W95C)},
+    {"W98", static_cast<uint8_t>(OsKind::W98)},     {"WINNT", static_cast<uint8_t>(OsKind::WINNT)},
+    {"NT31", static_cast<uint8_t>(OsKind::NT31)},   {"NT35X", static_cast<uint8_t>(OsKind::NT35X)},
+    {"NT40", static_cast<uint8_t>(OsKind::NT40)},
 };
 
 // The name the configuration file uses for a kind: "W95B", "NT40", ...; empty for OTHER.

@@ -506,7 +506,7 @@ class Linter {
         if (IsComment(key) || !key.hasValue) continue;
         ScriptSource source{std::nullopt, key.name, &key, ""};
         for (const OsKindName& system : kOsKindNames) {
-          if (SameName(key.name, system.name)) source.kind = system.kind;
+          if (SameName(key.name, system.name)) source.kind = system.Kind();
         }
         if (!section.counts) {
           source.hiddenBy = "in a second [Application] section, which is never read";
@@ -665,14 +665,14 @@ class Linter {
     if (subDirs == nullptr) return;
     std::string read;
     for (const OsKindName& system : kOsKindNames) {
-      if (UsesSubDirEntry(system.kind)) read += std::string(read.empty() ? "" : " ") + system.name;
+      if (UsesSubDirEntry(system.Kind())) read += std::string(read.empty() ? "" : " ") + system.name;
     }
     std::set<std::string> seen;
     for (const Key& key : subDirs->keys) {
       if (IsComment(key) || !seen.insert(Folded(key.name)).second) continue;
       const auto named =
           std::find_if(std::begin(kOsKindNames), std::end(kOsKindNames), [&key](const OsKindName& system) {
-            return UsesSubDirEntry(system.kind) && SameName(key.name, system.name);
+            return UsesSubDirEntry(system.Kind()) && SameName(key.name, system.name);
           });
       if (named == std::end(kOsKindNames)) {
         Report(PlaceOf(key), "unused-subdir",
@@ -851,7 +851,9 @@ class Linter {
     if (sim::HasUtf8Mark(bytes)) CheckUtf8Mark(bytes);
     std::vector<std::string> byteReaders;
     std::vector<std::string> shortReaders;
-    for (const auto& [kind, name] : kOsKindNames) {
+    for (const OsKindName& system : kOsKindNames) {
+      const OsKind kind = system.Kind();
+      const char* name = system.name;
       if (scripted_.count(name) == 0) continue;
       if (!ReadsUnicodeFiles(kind)) byteReaders.emplace_back(name);
       if (ReadableBytes(kind) != 0 && bytes.size() > ReadableBytes(kind)) shortReaders.emplace_back(name);

@@ -11,7 +11,7 @@ namespace quelm::tool {
 std::string SystemNamesTable() {
   std::string table = "| Key | Windows releases that read it |\n|---|---|\n";
   for (const OsKindName& system : kOsKindNames) {
-    const std::string releases = sim::ReleasesOf(system.kind);
+    const std::string releases = sim::ReleasesOf(system.Kind());
     table += std::string("| `") + system.name + "` | " +
              (releases.empty() ? "none: no release reports the version it asks for" : releases) + " |\n";
   }
@@ -35,8 +35,8 @@ std::string CommandWordsTable() {
 std::string ChecksTable() {
   std::string table = "| Check | Severity | What goes wrong on the user's machine |\n|---|---|---|\n";
   for (const Check& check : Checks()) {
-    table += std::string("| `") + check.name + "` | " + (check.severity == Severity::kError ? "error" : "warning") +
-             " | " + check.finds + " |\n";
+    table += std::string("| `") + check.name + "` | " +
+             (check.severity == Severity::kError ? "error" : "warning") + " | " + check.finds + " |\n";
   }
   return table;
 }

@@ -45,8 +45,8 @@ void CheckWord(const CLI::App& scope, const std::string& argument) {
     for (const CLI::App* command : scope.get_subcommands({})) commands.push_back(command->get_name());
     std::string listed;
     for (const std::string& command : commands) listed += (listed.empty() ? "" : ", ") + command;
-    throw UsageError("unknown command \"" + argument + "\"" + DidYouMean(argument, commands) + ": the commands are " +
-                     listed);
+    throw UsageError("unknown command \"" + argument + "\"" + DidYouMean(argument, commands) +
+                     ": the commands are " + listed);
   }
 }
 

@@ -39,7 +39,8 @@ TEST(OneTable, TheGuideShowsTheTablesAsBuilt) {
   };
   for (const auto& [name, table] : tables) {
     EXPECT_NE(std::string::npos, guide.find(table))
-        << "docs/disk-authoring.md must hold the " << name << " table as built:\n" << table;
+        << "docs/disk-authoring.md must hold the " << name << " table as built:\n"
+        << table;
   }
 }
 

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "PciFunctionText.h"
 #include "probe/PciScan.h"
 
 namespace quelm::tool {
@@ -16,40 +17,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct FunctionName {
-  uint32_t domain = 0;
-  PciAddress address;
-};
-
-// 1 to `maximumDigits` hexadecimal digits and nothing else.
-std::optional<uint32_t> ParseHex(std::string_view text, size_t maximumDigits) {
-  if (text.empty() || text.size() > maximumDigits) return std::nullopt;
-  uint32_t value = 0;
-  for (const char c : text) {
-    uint32_t digit = 0;
-    if (c >= '0' && c <= '9') {
-      digit = static_cast<uint32_t>(c - '0');
-    } else if (c >= 'a' && c <= 'f') {
-      digit = static_cast<uint32_t>(c - 'a' + 10);
-    } else if (c >= 'A' && c <= 'F') {
-      digit = static_cast<uint32_t>(c - 'A' + 10);
-    } else {
-      return std::nullopt;
-    }
-    value = value << 4 | digit;
-  }
-  return value;
-}
-
-// "DDDD:BB", or "BB" where the domain may be left out (procfs names domain 0's buses so).
-bool ParseDomainAndBus(std::string_view text, bool domainOptional, FunctionName& name) {
+// "DDDD:BB", or "BB" in domain 0, as procfs names a bus's folder.
+bool ParseDomainAndBus(std::string_view text, PciFunctionName& name) {
   const size_t colon = text.find(':');
   std::optional<uint32_t> domain = 0;
   if (colon != std::string_view::npos) {
     domain = ParseHex(text.substr(0, colon), 8);
     text.remove_prefix(colon + 1);
-  } else if (!domainOptional) {
-    return false;
   }
   const std::optional<uint32_t> bus = ParseHex(text, 2);
   if (!domain || !bus) return false;
@@ -59,7 +33,7 @@ bool ParseDomainAndBus(std::string_view text, bool domainOptional, FunctionName&
 }
 
 // "DD.F".
-bool ParseDeviceAndFunction(std::string_view text, FunctionName& name) {
+bool ParseDeviceAndFunction(std::string_view text, PciFunctionName& name) {
   const size_t dot = text.find('.');
   if (dot == std::string_view::npos) return false;
   const std::optional<uint32_t> device = ParseHex(text.substr(0, dot), 2);
@@ -68,15 +42,6 @@ bool ParseDeviceAndFunction(std::string_view text, FunctionName& name) {
   name.address.device = *device;
   name.address.function = *function;
   return true;
-}
-
-// As Linux and lspci -D name a function: "0000:00:1f.3".
-std::string LinuxName(const FunctionName& name) {
-  char text[32];
-  // Four small numbers always fit.
-  static_cast<void>(std::snprintf(text, sizeof(text), "%04x:%02x:%02x.%x", name.domain, name.address.bus,
-                                  name.address.device, name.address.function));
-  return text;
 }
 
 // Empty when the first four bytes (register 0) were read; otherwise why they were not.
@@ -103,13 +68,9 @@ std::string ReadIdentification(const fs::path& file, uint32_t& identification) {
 }
 
 // Adds the function whose configuration space is `config`, or says why it is left out.
-void AddFunction(const FunctionName& name, const fs::path& config, HostPciBus& bus) {
+void AddFunction(const PciFunctionName& name, const fs::path& config, HostPciBus& bus) {
   if (name.domain != 0) {
-    // Configuration mechanism #1 has no domain number: the launcher sees domain 0 and nothing else.
-    char domain[16];
-    static_cast<void>(std::snprintf(domain, sizeof(domain), "%04x", name.domain));
-    bus.leftOut.push_back(LinuxName(name) + " left out: PCI domain " + domain +
-                          " is out of the launcher's reach (it scans domain 0 only)");
+    bus.leftOut.push_back(LinuxName(name) + " left out: " + OutOfReach(name.domain));
     return;
   }
   uint32_t identification = 0;
@@ -151,15 +112,12 @@ std::optional<std::vector<fs::directory_entry>> SortedEntries(const fs::path& di
 void ReadSysfs(const std::vector<fs::directory_entry>& entries, HostPciBus& bus) {
   for (const fs::directory_entry& entry : entries) {
     const std::string text = entry.path().filename().string();
-    const size_t lastColon = text.rfind(':');
-    FunctionName name;
-    if (lastColon == std::string::npos ||
-        !ParseDomainAndBus(std::string_view(text).substr(0, lastColon), false, name) ||
-        !ParseDeviceAndFunction(std::string_view(text).substr(lastColon + 1), name)) {
+    const std::optional<PciFunctionName> name = ParsePciFunctionName(text, DomainPart::kRequired);
+    if (!name) {
       bus.leftOut.push_back(text + " left out: not a PCI function's name");
       continue;
     }
-    AddFunction(name, entry.path() / "config", bus);
+    AddFunction(*name, entry.path() / "config", bus);
   }
 }
 
@@ -170,8 +128,8 @@ void ReadProcfs(const std::vector<fs::directory_entry>& busEntries, HostPciBus& 
     std::error_code error;
     if (!busEntry.is_directory(error)) continue;  // `devices`
     const std::string busText = busEntry.path().filename().string();
-    FunctionName busName;
-    if (!ParseDomainAndBus(busText, true, busName)) {
+    PciFunctionName busName;
+    if (!ParseDomainAndBus(busText, busName)) {
       bus.leftOut.push_back(busText + " left out: not a PCI bus's name");
       continue;
     }
@@ -183,7 +141,7 @@ void ReadProcfs(const std::vector<fs::directory_entry>& busEntries, HostPciBus& 
     }
     for (const fs::directory_entry& functionEntry : *functionEntries) {
       const std::string functionText = functionEntry.path().filename().string();
-      FunctionName name = busName;
+      PciFunctionName name = busName;
       if (!ParseDeviceAndFunction(functionText, name)) {
         bus.leftOut.push_back(busText + "/" + functionText + " left out: not a PCI function's name");
         continue;

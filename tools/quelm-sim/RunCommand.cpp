@@ -8,6 +8,7 @@
 
 #include "EventRendering.h"
 #include "HostPciBus.h"
+#include "LspciListing.h"
 #include "SystemsTable.h"
 
 namespace quelm::tool {
@@ -74,13 +75,20 @@ RunCommand::RunCommand(CLI::App& app)
                  "Load a .reg file into HKEY_LOCAL_MACHINE (repeatable)");
   run.add_option("--deny-key", options.deniedKeys, "A key below HKEY_LOCAL_MACHINE that refuses to open");
   run.add_option("--answer", options.answers, "Answer the next message box: OK or CANCEL (repeatable)");
-  run.add_option("--pci", options.pciDevices, "A PCI function: BB:DD.F=VVVV:DDDD, hexadecimal (repeatable)");
+  run.add_option("--pci", options.pciDevices,
+                 "A PCI function: BB:DD.F=VVVV:DDDD or 0000:BB:DD.F=VVVV:DDDD, hexadecimal (repeatable)");
   CLI::Option* pciHost = run.add_flag(
       "--pci-host", options.pciHost,
       "Add the PCI functions of this machine (as quelm-sim scan lists them); a --pci in the same slot wins");
   run.add_option("--root", options.hostRoot, "Where --pci-host reads sys/bus/pci and proc/bus/pci")
       ->needs(pciHost)
       ->capture_default_str();
+  // Two whole buses in one machine would be one of them with parts of the other.
+  run.add_option(
+         "--pci-file", options.pciFile,
+         "Add the PCI functions of a machine as lspci -n (or -nn, -D -n, -mm -n) listed them; a --pci "
+         "in the same slot wins")
+      ->excludes(pciHost);
   run.add_option("--pci-access", options.pciAccess,
                  "How QUELM.EXE reaches the bus: auto (by Windows version: ports on 9x, the device list on "
                  "2000 and later, none on NT 3.x/4.0), ports, device-list or none")
@@ -136,11 +144,22 @@ HostPciBus ReadHostBus(const std::string& root) {
   }
 }
 
+// The functions of an lspci listing, for --pci-file.
+std::vector<HostPciFunction> ReadListedBus(const std::string& file) {
+  try {
+    return ReadLspciListing(file);
+  } catch (const PciTextError& fault) {
+    throw UsageError(fault.what());
+  }
+}
+
 }  // namespace
 
 int RunCommand::Execute(std::ostream& out) {
-  // The host's functions go in first, so that a --pci option in the same slot replaces the host's.
-  const HostPciBus host = options_.pciHost ? ReadHostBus(options_.hostRoot) : HostPciBus{};
+  // The host's or the listing's functions go in first, so that a --pci option in the same slot
+  // replaces them.
+  HostPciBus host = options_.pciHost ? ReadHostBus(options_.hostRoot) : HostPciBus{};
+  if (!options_.pciFile.empty()) host.functions = ReadListedBus(options_.pciFile);
   const auto runOn = [&host](const RunOptions& options, sim::SimMachine& machine) {
     AddHostPciFunctions(host, machine);
     ApplyOptions(options, machine);

@@ -1,16 +1,17 @@
 // Reading the host's PCI bus from fake sysfs and procfs trees: order, domains, faulty files.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "HostPciBus.h"
+#include "support/PciFunctions.h"
 #include "support/SimDisk.h"
 
 namespace quelm::tool {
 namespace {
 
+using testing::Rendered;
 using testing::TempFolder;
 
 enum class Kind { kFile, kFolder, kDanglingLink };
@@ -42,18 +43,6 @@ void Build(const TempFolder& root, const std::vector<Entry>& entries) {
     if (entry.kind == Kind::kDanglingLink) std::filesystem::create_symlink(root.Path() / "nowhere", path);
     if (entry.kind == Kind::kFile) root.Write(entry.path, entry.bytes);
   }
-}
-
-// "BB:DD.F=VVVV:DDDD", as --pci takes it.
-std::vector<std::string> Rendered(const std::vector<HostPciFunction>& functions) {
-  std::vector<std::string> lines;
-  for (const HostPciFunction& f : functions) {
-    char line[32];
-    std::snprintf(line, sizeof(line), "%02x:%02x.%x=%04x:%04x", f.address.bus, f.address.device,
-                  f.address.function, f.identification & 0xFFFF, f.identification >> 16);
-    lines.push_back(line);
-  }
-  return lines;
 }
 
 TEST(ReadHostPciBus, DomainZeroInScanOrderAndWhyTheRestIsLeftOut) {

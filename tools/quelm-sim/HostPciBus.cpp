@@ -44,26 +44,24 @@ bool ParseDeviceAndFunction(std::string_view text, PciFunctionName& name) {
   return true;
 }
 
-// Empty when the first four bytes (register 0) were read; otherwise why they were not.
-std::string ReadIdentification(const fs::path& file, uint32_t& identification) {
+// Empty when at least the first four bytes (register 0) were read; otherwise why they were not.
+std::string ReadConfiguration(const fs::path& file, std::vector<uint8_t>& bytes) {
   std::FILE* stream = std::fopen(file.c_str(), "rb");
   if (!stream)
     return "its configuration space cannot be opened (" + std::generic_category().message(errno) + ")";
-  unsigned char bytes[4] = {};
-  const size_t count = std::fread(bytes, 1, sizeof(bytes), stream);
+  bytes.resize(kConfigurationBytes);
+  const size_t count = std::fread(bytes.data(), 1, bytes.size(), stream);
+  bytes.resize(count);
   const int readError = std::ferror(stream) != 0 ? errno : 0;
   // Only read from: closing cannot lose anything.
   static_cast<void>(std::fclose(stream));
   if (readError != 0) {
     return "its configuration space cannot be read (" + std::generic_category().message(readError) + ")";
   }
-  if (count < sizeof(bytes)) {
+  if (count < 4) {
     return "its configuration space holds " + std::to_string(count) +
            " bytes, fewer than the 4 of its vendor and device ID";
   }
-  // Configuration space is little-endian whatever the host's byte order.
-  identification = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-                   static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
   return {};
 }
 
@@ -73,13 +71,17 @@ void AddFunction(const PciFunctionName& name, const fs::path& config, HostPciBus
     bus.leftOut.push_back(LinuxName(name) + " left out: " + OutOfReach(name.domain));
     return;
   }
-  uint32_t identification = 0;
-  const std::string fault = ReadIdentification(config, identification);
+  std::vector<uint8_t> configuration;
+  const std::string fault = ReadConfiguration(config, configuration);
   if (!fault.empty()) {
     bus.leftOut.push_back(LinuxName(name) + " left out: " + fault);
     bus.complete = false;
     return;
   }
+  // Configuration space is little-endian whatever the host's byte order.
+  const uint32_t identification =
+      static_cast<uint32_t>(configuration[0]) | static_cast<uint32_t>(configuration[1]) << 8 |
+      static_cast<uint32_t>(configuration[2]) << 16 | static_cast<uint32_t>(configuration[3]) << 24;
   if (identification == kAbsentIdentification) {
     // A function in a deep power state, or gone from under the kernel, reads so; the launcher's scan
     // takes it for an empty slot.
@@ -87,7 +89,7 @@ void AddFunction(const PciFunctionName& name, const fs::path& config, HostPciBus
                           " left out: it reads as absent (FFFF:FFFF), as the launcher's scan sees it");
     return;
   }
-  bus.functions.push_back(HostPciFunction{name.address, identification});
+  bus.functions.push_back(HostPciFunction{name.address, identification, std::move(configuration)});
 }
 
 // The entries of a directory, by name, so that what is left out is told in a stable order.

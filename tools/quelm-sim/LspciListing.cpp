@@ -162,7 +162,7 @@ std::vector<HostPciFunction> ParseLspciListing(std::string_view text, const std:
       throw PciTextError(where + LinuxName(*name) + " is listed again (first on line " +
                          std::to_string(earlier->second) + ")");
     }
-    functions.push_back(HostPciFunction{address, ids->deviceId << 16 | ids->vendorId});
+    functions.push_back(HostPciFunction{address, ids->deviceId << 16 | ids->vendorId, {}});
   }
   if (functions.empty()) {
     throw PciTextError(fileName + ": no PCI function listed: expected the output of lspci -n");

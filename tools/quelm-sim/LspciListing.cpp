@@ -14,7 +14,7 @@ namespace quelm::tool {
 namespace {
 
 // An lspci listing of even a large machine is a few kilobytes; anything this long is another file.
-constexpr size_t kLargestListing = 16 * 1024 * 1024;
+constexpr size_t kLargestListing = size_t{16} * 1024 * 1024;
 // How much of a refused line a message quotes.
 constexpr size_t kQuotedLength = 60;
 

@@ -145,12 +145,14 @@ HostPciBus ReadHostBus(const std::string& root) {
 }
 
 // The functions of an lspci listing, for --pci-file.
-std::vector<HostPciFunction> ReadListedBus(const std::string& file) {
+HostPciBus ReadListedBus(const std::string& file) {
+  HostPciBus bus;
   try {
-    return ReadLspciListing(file);
+    bus.functions = ReadLspciListing(file);
   } catch (const PciTextError& fault) {
     throw UsageError(fault.what());
   }
+  return bus;
 }
 
 }  // namespace
@@ -158,8 +160,9 @@ std::vector<HostPciFunction> ReadListedBus(const std::string& file) {
 int RunCommand::Execute(std::ostream& out) {
   // The host's or the listing's functions go in first, so that a --pci option in the same slot
   // replaces them.
-  HostPciBus host = options_.pciHost ? ReadHostBus(options_.hostRoot) : HostPciBus{};
-  if (!options_.pciFile.empty()) host.functions = ReadListedBus(options_.pciFile);
+  const HostPciBus host = options_.pciHost            ? ReadHostBus(options_.hostRoot)
+                          : !options_.pciFile.empty() ? ReadListedBus(options_.pciFile)
+                                                      : HostPciBus{};
   const auto runOn = [&host](const RunOptions& options, sim::SimMachine& machine) {
     AddHostPciFunctions(host, machine);
     ApplyOptions(options, machine);

@@ -17,7 +17,8 @@ using Json = nlohmann::ordered_json;
 // What Linux's sysfs and procfs give a user other than root of a configuration space.
 constexpr size_t kUserConfigurationBytes = 64;
 
-std::string Hex4(uint32_t value) {
+// Four upper-case digits, as the launcher writes IDs in its names.
+std::string UpperHex4(uint32_t value) {
   char text[8];
   static_cast<void>(std::snprintf(text, sizeof(text), "%04X", value & 0xFFFFu));
   return text;
@@ -55,19 +56,19 @@ ScanListing RenderScan(const std::vector<HostPciFunction>& functions, ScanFormat
                : "; entry " + std::to_string(entry) + " says PCI, which may be wrong"));
     }
     if (format == ScanFormat::kJson) {
-      const Json agpFlag = agp.capability == AgpCapability::kUnknown
-                               ? Json(nullptr)
-                               : Json(agp.capability == AgpCapability::kPresent);
-      const Json object = {{"location", location.CStr()},
-                           {"hardwareId", hardwareId.CStr()},
-                           {"bus", function.address.bus},
-                           {"device", function.address.device},
-                           {"function", function.address.function},
-                           {"vendorId", Hex4(vendorId)},
-                           {"deviceId", Hex4(deviceId)},
-                           {"vendorIdDecimal", vendorId},
-                           {"deviceIdDecimal", deviceId},
-                           {"agp", agpFlag}};
+      Json object;
+      object["location"] = location.CStr();
+      object["hardwareId"] = hardwareId.CStr();
+      object["bus"] = function.address.bus;
+      object["device"] = function.address.device;
+      object["function"] = function.address.function;
+      object["vendorId"] = UpperHex4(vendorId);
+      object["deviceId"] = UpperHex4(deviceId);
+      object["vendorIdDecimal"] = vendorId;
+      object["deviceIdDecimal"] = deviceId;
+      object["agp"] = agp.capability == AgpCapability::kUnknown
+                          ? Json(nullptr)
+                          : Json(agp.capability == AgpCapability::kPresent);
       listing.text += object.dump() + '\n';
     } else {
       // Decimal, as the launcher reads a card list; pass flag 1 and the fifth field that must be there.

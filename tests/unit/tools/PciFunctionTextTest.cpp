@@ -6,7 +6,6 @@
 #include <string>
 
 #include "PciFunctionText.h"
-#include "RunOptions.h"
 
 namespace quelm::tool {
 namespace {
@@ -86,29 +85,6 @@ TEST(ParsePciAssignment, TheFormsOfPciAndWhyOthersAreRefused) {
     }
     EXPECT_EQ(c.expected, shown);
   }
-}
-
-TEST(AddPciDevice, TheDomainFormFillsTheSameSlot) {
-  struct Case {
-    const char* text;
-    uint32_t bus;
-    uint32_t device;
-    uint32_t function;
-  };
-  const Case cases[] = {
-      {"0000:01:00.0=1A2B:3C4D", 1, 0, 0},
-      {"0000:00:1f.3=1A2B:3C4D", 0, 31, 3},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    sim::SimMachine machine;
-    EXPECT_EQ(PciSlotOf(c.bus, c.device, c.function), AddPciDevice(c.text, machine));
-    uint32_t identification = 0;
-    EXPECT_TRUE(machine.ReadPciIdentification(c.bus, c.device, c.function, identification));
-    EXPECT_EQ(0x3C4D1A2Bu, identification);
-  }
-  sim::SimMachine machine;
-  EXPECT_THROW(AddPciDevice("0002:01:00.0=1A2B:3C4D", machine), UsageError);
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 // quelm-sim scan's listings: the launcher's names, JSON with the numbers, and card entries in decimal.
 #include <gtest/gtest.h>
 
-#include <iterator>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -91,47 +89,6 @@ TEST(RenderScan, EachFormatInScanOrder) {
     EXPECT_EQ(c.text, listing.text);
     EXPECT_EQ(c.unknownAgp, listing.unknownAgp);
   }
-}
-
-TEST(RenderScan, JsonHoldsEachFunctionsNumbersInBothBases) {
-  const ScanListing listing = RenderScan(kBoard, ScanFormat::kJson);
-  struct Row {
-    const char* location;
-    unsigned bus, device, function;
-    const char* vendorId;
-    const char* deviceId;
-    unsigned vendorDecimal, deviceDecimal;
-    bool agp;
-  };
-  const Row rows[] = {
-      {"BUS_00&DEV_00&FUNC_00", 0, 0, 0, "8086", "7190", 32902, 29072, true},
-      {"BUS_00&DEV_07&FUNC_01", 0, 7, 1, "8086", "7111", 32902, 28945, false},
-      {"BUS_01&DEV_00&FUNC_00", 1, 0, 0, "1A2B", "3C4D", 6699, 15437, true},
-      {"BUS_FF&DEV_1F&FUNC_07", 255, 31, 7, "FFFF", "0001", 65535, 1, false},
-  };
-  std::vector<nlohmann::json> objects;
-  size_t start = 0;
-  for (size_t end = listing.text.find('\n'); end != std::string::npos; end = listing.text.find('\n', start)) {
-    objects.push_back(nlohmann::json::parse(listing.text.substr(start, end - start)));
-    start = end + 1;
-  }
-  EXPECT_EQ(listing.text.size(), start) << "text after the last line end";
-  ASSERT_EQ(std::size(rows), objects.size());
-  for (size_t i = 0; i < objects.size(); ++i) {
-    SCOPED_TRACE(rows[i].location);
-    const nlohmann::json& object = objects[i];
-    EXPECT_EQ(rows[i].location, object.at("location"));
-    EXPECT_EQ(std::string("VEN_") + rows[i].vendorId + "&DEV_" + rows[i].deviceId, object.at("hardwareId"));
-    EXPECT_EQ(rows[i].bus, object.at("bus"));
-    EXPECT_EQ(rows[i].device, object.at("device"));
-    EXPECT_EQ(rows[i].function, object.at("function"));
-    EXPECT_EQ(rows[i].vendorId, object.at("vendorId"));
-    EXPECT_EQ(rows[i].deviceId, object.at("deviceId"));
-    EXPECT_EQ(rows[i].vendorDecimal, object.at("vendorIdDecimal"));
-    EXPECT_EQ(rows[i].deviceDecimal, object.at("deviceIdDecimal"));
-    EXPECT_EQ(rows[i].agp, object.at("agp"));
-  }
-  EXPECT_TRUE(listing.unknownAgp.empty());
 }
 
 }  // namespace

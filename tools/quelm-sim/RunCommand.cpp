@@ -9,6 +9,7 @@
 
 #include "EventRendering.h"
 #include "HostPciBus.h"
+#include "LspciListing.h"
 #include "NearestWord.h"
 #include "SystemsTable.h"
 
@@ -132,13 +133,20 @@ RunCommand::RunCommand(CLI::App& app)
       "Whether the Windows 95 USB supplement is installed: yes or no (writes or removes the uninstall "
       "entry the launcher reads, after any --registry)");
   run.add_option("--answer", options.answers, "Answer the next message box: OK or CANCEL (repeatable)");
-  run.add_option("--pci", options.pciDevices, "A PCI function: BB:DD.F=VVVV:DDDD, hexadecimal (repeatable)");
+  run.add_option("--pci", options.pciDevices,
+                 "A PCI function: BB:DD.F=VVVV:DDDD or 0000:BB:DD.F=VVVV:DDDD, hexadecimal (repeatable)");
   CLI::Option* pciHost = run.add_flag(
       "--pci-host", options.pciHost,
       "Add the PCI functions of this machine (as quelm-sim scan lists them); a --pci in the same slot wins");
   run.add_option("--root", options.hostRoot, "Where --pci-host reads sys/bus/pci and proc/bus/pci")
       ->needs(pciHost)
       ->capture_default_str();
+  // Two whole buses in one machine would be one of them with parts of the other.
+  run.add_option(
+         "--pci-file", options.pciFile,
+         "Add the PCI functions of a machine as lspci -n (or -nn, -D -n, -mm -n) listed them; a --pci "
+         "in the same slot wins")
+      ->excludes(pciHost);
   run.add_option("--pci-access", options.pciAccess,
                  "How QUELM.EXE reaches the bus: auto (by Windows version: ports on 9x, the device list on "
                  "2000 and later, none on NT 3.x/4.0), ports, device-list or none")
@@ -195,11 +203,25 @@ HostPciBus ReadHostBus(const std::string& root) {
   }
 }
 
+// The functions of an lspci listing, for --pci-file.
+HostPciBus ReadListedBus(const std::string& file) {
+  HostPciBus bus;
+  try {
+    bus.functions = ReadLspciListing(file);
+  } catch (const PciTextError& fault) {
+    throw UsageError(fault.what());
+  }
+  return bus;
+}
+
 }  // namespace
 
 int RunCommand::Execute(std::ostream& out) {
-  // The host's functions go in first, so that a --pci option in the same slot replaces the host's.
-  const HostPciBus host = options_.pciHost ? ReadHostBus(options_.hostRoot) : HostPciBus{};
+  // The host's or the listing's functions go in first, so that a --pci option in the same slot
+  // replaces them.
+  const HostPciBus host = options_.pciHost            ? ReadHostBus(options_.hostRoot)
+                          : !options_.pciFile.empty() ? ReadListedBus(options_.pciFile)
+                                                      : HostPciBus{};
   const auto runOn = [&host](const RunOptions& options, sim::SimMachine& machine) {
     AddHostPciFunctions(host, machine);
     ApplyOptions(options, machine);

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "NearestWord.h"
+#include "PciFunctionText.h"
 #include "config/Text.h"
 #include "platform/PciSlot.h"
 #include "platform/sim/RegFile.h"
@@ -136,25 +137,15 @@ VersionRecord ParseVersion(const std::string& text) {
 }
 
 uint32_t AddPciDevice(const std::string& text, sim::SimMachine& machine) {
-  // BB:DD.F=VVVV:DDDD
-  const size_t colon = text.find(':');
-  const size_t dot = text.find('.');
-  const size_t equals = text.find('=');
-  const size_t idColon = equals == std::string::npos ? std::string::npos : text.find(':', equals);
-  if (colon == std::string::npos || dot == std::string::npos || equals == std::string::npos ||
-      idColon == std::string::npos || !(colon < dot && dot < equals)) {
-    throw UsageError("bad --pci \"" + text + "\": expected BB:DD.F=VVVV:DDDD (hexadecimal)");
+  PciFunctionIds ids;
+  try {
+    ids = ParsePciAssignment(text);
+  } catch (const PciTextError& fault) {
+    throw UsageError("bad --pci \"" + text + "\": " + fault.what());
   }
-  const auto bus = ParseNumber(text.substr(0, colon), 16, 0xFF, "PCI bus");
-  const auto device = ParseNumber(text.substr(colon + 1, dot - colon - 1), 16, 0x1F, "PCI device");
-  const auto function = ParseNumber(text.substr(dot + 1, equals - dot - 1), 16, 0x7, "PCI function");
-  const auto vendorId = ParseNumber(text.substr(equals + 1, idColon - equals - 1), 16, 0xFFFF, "vendor ID");
-  const auto deviceId = ParseNumber(text.substr(idColon + 1), 16, 0xFFFF, "device ID");
-  machine.AddPciFunction(static_cast<uint32_t>(bus), static_cast<uint32_t>(device),
-                         static_cast<uint32_t>(function), static_cast<uint16_t>(vendorId),
-                         static_cast<uint16_t>(deviceId));
-  return PciSlotOf(static_cast<uint32_t>(bus), static_cast<uint32_t>(device),
-                   static_cast<uint32_t>(function));
+  const PciAddress& address = ids.address;
+  machine.AddPciFunction(address.bus, address.device, address.function, ids.vendorId, ids.deviceId);
+  return PciSlotOf(address.bus, address.device, address.function);
 }
 
 std::vector<std::string> SystemChoices() {

@@ -33,8 +33,9 @@ struct RunOptions {
   std::vector<std::string> drives;  // L=FOLDER
   std::vector<std::string> registryFiles;
   std::vector<std::string> answers;          // OK or CANCEL
-  std::vector<std::string> pciDevices;       // BB:DD.F=VVVV:DDDD
+  std::vector<std::string> pciDevices;       // [0000:]BB:DD.F=VVVV:DDDD
   bool pciHost = false;                      // add this machine's own PCI functions; --pci replaces them
+  std::string pciFile;                       // add the functions an lspci listing names; --pci replaces them
   std::string hostRoot = "/";                // where --pci-host finds sys/ and proc/
   std::vector<std::string> deniedKeys;       // keys that exist but refuse to open
   std::optional<std::string> usbSupplement;  // yes or no: writes or removes what the launcher reads
@@ -62,7 +63,8 @@ std::vector<std::string> SystemChoices();
 
 // Parses PLATFORM.MAJOR.MINOR[:SERVICETEXT]; throws UsageError.
 VersionRecord ParseVersion(const std::string& text);
-// Parses BB:DD.F=VVVV:DDDD (hexadecimal) and returns the slot it fills; throws UsageError.
+// Parses BB:DD.F=VVVV:DDDD or 0000:BB:DD.F=VVVV:DDDD (hexadecimal) and returns the slot it fills;
+// throws UsageError.
 uint32_t AddPciDevice(const std::string& text, sim::SimMachine& machine);
 
 }  // namespace quelm::tool

@@ -2,7 +2,6 @@
 #include "RunCommand.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -97,10 +96,11 @@ std::string ReleasesHelp() {
     const std::string raw = std::to_string(record.platformId) + "." + std::to_string(record.majorVersion) +
                             "." + std::to_string(record.minorVersion) + ":" + record.serviceText;
     const char* name = OsNameOf(ClassifyVersion(record));
-    char line[160];
-    std::snprintf(line, sizeof line, "  %-9s %-38s %-20s %s\n", release.alias, release.label,
-                  ("\"" + raw + "\"").c_str(), *name != '\0' ? name : "(none: NotSupport)");
-    help += line;
+    const auto column = [](const std::string& text, size_t width) {
+      return text + std::string(text.size() < width ? width - text.size() : 1, ' ');
+    };
+    help += "  " + column(release.alias, 10) + column(release.label, 39) + column("\"" + raw + "\"", 25) +
+            (*name != '\0' ? name : "(none: NotSupport)") + "\n";
   }
   return help;
 }

@@ -40,6 +40,15 @@ bool ExpandMacros(Text<kNameCapacity>& line, TextView baseDir, const LeadBytes& 
   return true;
 }
 
+bool SplitProgramLine(TextView line, TextView& file, TextView& directory) {
+  FieldCursor fields(line);
+  TextView skipped;
+  directory = TextView();
+  if (!fields.Next(file)) return false;
+  if (!fields.Next(skipped) || !fields.Next(directory)) directory = TextView();
+  return true;
+}
+
 void LaunchProgram(Platform& platform, const Profile& profile, const char* section, TextView baseDir,
                    const LeadBytes& leadBytes) {
   // Read with one character to spare, so that a line too long for its buffer shows as such: cut, it
@@ -48,17 +57,15 @@ void LaunchProgram(Platform& platform, const Profile& profile, const char* secti
   profile.Read(section, "program", written);
   Text<kNameCapacity> line;
   if (!line.Assign(written) || !ExpandMacros(line, baseDir, leadBytes)) return;
-  FieldCursor fields(line);
   TextView file;
-  TextView skipped;
   TextView directory;
-  if (!fields.Next(file)) return;
-  const bool hasDirectory = fields.Next(skipped) && fields.Next(directory);
-  // Fields of a line that fitted its buffer fit buffers of the same size.
+  if (!SplitProgramLine(line, file, directory)) return;
+  // Fields of a line that fitted its buffer fit buffers of the same size; a field is never empty, so
+  // an empty directory is none.
   Text<kNameCapacity> fileText;
   Text<kNameCapacity> directoryText;
   if (!fileText.Assign(file) || !directoryText.Assign(directory)) return;
-  platform.ShellOpen(fileText.CStr(), hasDirectory ? directoryText.CStr() : nullptr);
+  platform.ShellOpen(fileText.CStr(), directoryText.IsEmpty() ? nullptr : directoryText.CStr());
 }
 
 }  // namespace quelm

@@ -12,6 +12,11 @@ namespace quelm {
 // False, with the line untouched, when the result would not fit the line.
 [[nodiscard]] bool ExpandMacros(Text<kNameCapacity>& line, TextView baseDir, const LeadBytes& leadBytes);
 
+// The fields of an expanded program line, by the comma rule: the file, a field that is skipped, and the
+// working directory. False for a line without a file; `directory` stays empty where the line has no
+// third field.
+[[nodiscard]] bool SplitProgramLine(TextView line, TextView& file, TextView& directory);
+
 // Reads section `section`'s "program" line, expands it, splits it into file, skipped field and
 // working directory, and asks the shell to open the file. A line without a file, or one longer than
 // its 255 characters as written or once expanded, opens nothing; one without a working directory

@@ -979,12 +979,9 @@ class Linter {
       return;
     }
     const Place place = PlaceInValue(*key, 0);
-    FieldCursor cursor(expanded);
     TextView file;
-    TextView skipped;
     TextView directory;
-    if (!cursor.Next(file)) return;
-    const bool hasDirectory = cursor.Next(skipped) && cursor.Next(directory);
+    if (!SplitProgramLine(expanded, file, directory)) return;
     const auto check = [&](TextView path, bool folder, const char* what) {
       const std::string text = StringOf(path);
       const std::optional<std::string> onDisk = DiskPath(text);
@@ -998,7 +995,7 @@ class Linter {
       }
     };
     check(file, false, "file");
-    if (hasDirectory) check(directory, true, "working directory");
+    if (!directory.IsEmpty()) check(directory, true, "working directory");
   }
 
   // The disk path ("D:\...") a path of the program line names, when it lies on the disk: on D:, or from

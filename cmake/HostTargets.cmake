@@ -1,5 +1,6 @@
 # Host build: the core as a library, the simulated machine, the quelm-sim tool, tests and benchmarks.
 option(QUELM_FUZZ "Build only the core, the simulated machine and the libFuzzer targets (clang)" OFF)
+include(${PROJECT_SOURCE_DIR}/cmake/HostPlatform.cmake)
 if(NOT QUELM_FUZZ)
   find_package(GTest REQUIRED)
   find_package(CLI11 CONFIG REQUIRED)
@@ -27,6 +28,7 @@ add_library(quelm_sim STATIC
   src/platform/sim/SimRegistry.cpp
   src/platform/sim/SimText.cpp
   src/platform/sim/RegFile.cpp
+  ${QUELM_HOST_SIM_PLATFORM_SOURCES}
 )
 target_link_libraries(quelm_sim PUBLIC quelm_core)
 target_compile_options(quelm_sim PRIVATE ${QUELM_WARNINGS})
@@ -40,7 +42,8 @@ endif()
 # Everything of quelm-sim but its option parser, so that tests can drive it directly.
 add_library(quelm_sim_tool STATIC tools/quelm-sim/DiskLint.cpp tools/quelm-sim/EventRendering.cpp
             tools/quelm-sim/HostPciBus.cpp
-            tools/quelm-sim/RunOptions.cpp)
+            tools/quelm-sim/RunOptions.cpp
+            ${QUELM_HOST_TOOL_PLATFORM_SOURCES})
 target_include_directories(quelm_sim_tool PUBLIC ${PROJECT_SOURCE_DIR}/tools/quelm-sim)
 target_link_libraries(quelm_sim_tool PUBLIC quelm_sim nlohmann_json::nlohmann_json)
 target_compile_options(quelm_sim_tool PRIVATE ${QUELM_WARNINGS})

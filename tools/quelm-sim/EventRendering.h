@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "CodePageText.h"
 #include "platform/sim/SimEvents.h"
 
 namespace quelm::tool {
@@ -14,11 +15,6 @@ namespace quelm::tool {
 // in `codePage`.
 std::string RenderJson(const std::vector<sim::Event>& events, uint32_t codePage = 1252);
 std::string RenderText(const std::vector<sim::Event>& events, uint32_t codePage = 1252);
-
-// Texts are in the machine's code page; terminals and JSON want UTF-8. Bytes the code page does not
-// define become U+FFFD, but for the five that the Western code page leaves undefined, which keep their
-// own value (as Windows converts them).
-std::string ToUtf8(const std::string& text, uint32_t codePage);
 
 // A message box's answer as the output names it: "OK" or "CANCEL".
 const char* AnswerName(int32_t answer);

@@ -81,7 +81,9 @@ std::string LinuxName(const FunctionName& name) {
 
 // Empty when the first four bytes (register 0) were read; otherwise why they were not.
 std::string ReadIdentification(const fs::path& file, uint32_t& identification) {
-  std::FILE* stream = std::fopen(file.c_str(), "rb");
+  // fopen, unlike a stream, tells a folder (EISDIR on reading) from an empty file. The name goes in
+  // narrow, as Windows paths hold wide characters.
+  std::FILE* stream = std::fopen(file.string().c_str(), "rb");
   if (!stream)
     return "its configuration space cannot be opened (" + std::generic_category().message(errno) + ")";
   unsigned char bytes[4] = {};

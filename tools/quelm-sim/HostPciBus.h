@@ -19,7 +19,8 @@ class HostPciBusError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-enum class HostPciSource { kSysfs, kProcfs };
+// Linux's two trees, or (on Windows) SetupAPI's list of present devices.
+enum class HostPciSource { kSysfs, kProcfs, kDeviceList };
 
 struct HostPciFunction {
   PciAddress address;

@@ -8,6 +8,7 @@
 
 #include "EventRendering.h"
 #include "HostPciBus.h"
+#include "LocalPciBus.h"
 #include "SystemsTable.h"
 
 namespace quelm::tool {
@@ -78,9 +79,9 @@ RunCommand::RunCommand(CLI::App& app)
   CLI::Option* pciHost = run.add_flag(
       "--pci-host", options.pciHost,
       "Add the PCI functions of this machine (as quelm-sim scan lists them); a --pci in the same slot wins");
-  run.add_option("--root", options.hostRoot, "Where --pci-host reads sys/bus/pci and proc/bus/pci")
-      ->needs(pciHost)
-      ->capture_default_str();
+  run.add_option("--root", options.hostRoot,
+                 "Have --pci-host read a Linux machine's sys/bus/pci or proc/bus/pci below this folder")
+      ->needs(pciHost);
   run.add_option("--pci-access", options.pciAccess,
                  "How QUELM.EXE reaches the bus: auto (by Windows version: ports on 9x, the device list on "
                  "2000 and later, none on NT 3.x/4.0), ports, device-list or none")
@@ -116,9 +117,9 @@ RunCommand::RunCommand(CLI::App& app)
 namespace {
 
 // This machine's PCI functions, for --pci-host.
-HostPciBus ReadHostBus(const std::string& root) {
+HostPciBus ReadHostBus(const std::optional<std::string>& root) {
   try {
-    return ReadHostPciBus(root);
+    return root ? ReadHostPciBus(*root) : ReadLocalPciBus();
   } catch (const HostPciBusError& fault) {
     throw UsageError(std::string("--pci-host: ") + fault.what());
   }

@@ -35,7 +35,7 @@ struct RunOptions {
   std::vector<std::string> answers;     // OK or CANCEL
   std::vector<std::string> pciDevices;  // BB:DD.F=VVVV:DDDD
   bool pciHost = false;                 // add this machine's own PCI functions; --pci replaces them
-  std::string hostRoot = "/";           // where --pci-host finds sys/ and proc/
+  std::optional<std::string> hostRoot;  // a Linux tree --pci-host reads instead of this machine's bus
   std::vector<std::string> deniedKeys;  // keys that exist but refuse to open
   std::string pciAccess = "auto";       // auto, ports, device-list or none
   unsigned codePage = 1252;             // the system's ANSI code page

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -19,7 +20,7 @@ class ScanCommand {
 
  private:
   CLI::App* command_;
-  std::string root_ = "/";
+  std::optional<std::string> root_;  // a Linux tree to read instead of this machine's bus
 };
 
 }  // namespace quelm::tool

@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "ConsoleSession.h"
 #include "LintCommand.h"
 #include "RunCommand.h"
 #include "RunOptions.h"
@@ -50,6 +51,7 @@ int Main(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const quelm::tool::ConsoleSession console;
   // Whatever else goes wrong (a folder that vanishes while it is read, memory running out) ends as
   // every other fault does: one line on stderr and status 2, never an abort.
   try {

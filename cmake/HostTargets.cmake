@@ -53,6 +53,7 @@ add_executable(quelm-sim tools/quelm-sim/main.cpp tools/quelm-sim/RunCommand.cpp
                          tools/quelm-sim/SystemsTable.cpp)
 target_link_libraries(quelm-sim PRIVATE quelm_sim_tool CLI11::CLI11)
 target_compile_options(quelm-sim PRIVATE ${QUELM_WARNINGS})
+target_compile_definitions(quelm-sim PRIVATE QUELM_VERSION="${PROJECT_VERSION}")
 
 add_executable(pci-scan-bench bench/PciScanBench.cpp)
 target_link_libraries(pci-scan-bench PRIVATE quelm_sim)

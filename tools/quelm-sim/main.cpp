@@ -14,6 +14,8 @@ int Main(int argc, char** argv) {
   CLI::App app{"Shows what a driver disk's QUELM.INI will do, on a simulated Windows machine."};
   app.name("quelm-sim");
   app.require_subcommand(1);
+  // Only the top level: `run --version` is a Windows version record.
+  app.set_version_flag("--version", "quelm-sim " QUELM_VERSION, "Print quelm-sim's version and exit");
   app.footer(
       "Examples:\n"
       "  quelm-sim run examples/disk --os W98 --pci 01:00.0=1A2B:3C4D --registry "
@@ -32,6 +34,8 @@ int Main(int argc, char** argv) {
     return app.exit(help);
   } catch (const CLI::CallForAllHelp& help) {
     return app.exit(help);
+  } catch (const CLI::CallForVersion& version) {
+    return app.exit(version);
   } catch (const CLI::ParseError& fault) {
     std::cerr << "quelm-sim: " << quelm::tool::EscapeForTerminal(fault.what()) << "\n";
     return 2;

@@ -1,7 +1,10 @@
 # Host build: the core as a library, the simulated machine, the quelm-sim tool, tests and benchmarks.
+# The Windows build of quelm-sim (QUELM_WINDOWS_TOOL) takes the same targets up to quelm-sim itself.
 option(QUELM_FUZZ "Build only the core, the simulated machine and the libFuzzer targets (clang)" OFF)
 include(${PROJECT_SOURCE_DIR}/cmake/HostPlatform.cmake)
-if(NOT QUELM_FUZZ)
+if(QUELM_WINDOWS_TOOL)
+  include(${PROJECT_SOURCE_DIR}/cmake/WindowsTool.cmake)
+elseif(NOT QUELM_FUZZ)
   find_package(GTest REQUIRED)
   find_package(CLI11 CONFIG REQUIRED)
   find_package(nlohmann_json 3 REQUIRED)
@@ -54,6 +57,10 @@ add_executable(quelm-sim tools/quelm-sim/main.cpp tools/quelm-sim/RunCommand.cpp
 target_link_libraries(quelm-sim PRIVATE quelm_sim_tool CLI11::CLI11)
 target_compile_options(quelm-sim PRIVATE ${QUELM_WARNINGS})
 target_compile_definitions(quelm-sim PRIVATE QUELM_VERSION="${PROJECT_VERSION}")
+include(${PROJECT_SOURCE_DIR}/cmake/ToolRelease.cmake)
+if(QUELM_WINDOWS_TOOL)
+  return()
+endif()
 
 add_executable(pci-scan-bench bench/PciScanBench.cpp)
 target_link_libraries(pci-scan-bench PRIVATE quelm_sim)

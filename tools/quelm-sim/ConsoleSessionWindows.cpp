@@ -22,8 +22,9 @@ ConsoleSession::ConsoleSession() {
 
 ConsoleSession::~ConsoleSession() {
   if (previousCodePage_ == 0) return;
-  std::fflush(stdout);
-  std::fflush(stderr);
+  // What is still buffered goes out in UTF-8; a stream that cannot take it has nobody left to tell.
+  static_cast<void>(std::fflush(stdout));
+  static_cast<void>(std::fflush(stderr));
   SetConsoleOutputCP(previousCodePage_);
 }
 

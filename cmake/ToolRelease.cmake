@@ -35,7 +35,7 @@ set(CPACK_GENERATOR TGZ DEB)
 set(CPACK_PACKAGE_FILE_NAME quelm-sim-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The QUELM authors <maintainers@users.noreply.c-seed-019d2b77.example>")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "quelm-sim runs a QUELM driver disk's QUELM.INI on a simulated Windows machine, from Windows 95 to\n"
     "Windows 11, shows every message box, card check and installer start it would make, and lints the\n"
     "file for the mistakes the launcher passes over in silence.")

@@ -56,9 +56,10 @@ cmake --build --preset win32 --target package
 # quelm-sim.exe for 64-bit Windows.
 cmake --preset tool-win64 -DQUELM_RELEASE=ON >/dev/null
 cmake --build --preset tool-win64 --target package
-# quelm-sim for Linux: the tool alone, without the tests.
-cmake --preset host -DQUELM_RELEASE=ON -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
-cmake --build --preset host --target package
+# quelm-sim for Linux: the tool alone, without the tests and the benchmark.
+cmake --preset host -DQUELM_RELEASE=ON -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_TESTING=OFF >/dev/null
+cmake --build --preset host --target quelm-sim
+(cd build/host && cpack)
 
 mkdir -p "$out"
 rm -f "$out"/quelm-*.zip "$out"/quelm-sim-*.tar.gz "$out"/quelm-sim_*.deb "$out"/SHA256SUMS

@@ -11,27 +11,16 @@ import sys
 import zipfile
 from pathlib import Path
 
-STAND_IN_FOLDER = "stand-in-installer-not-a-driver/"
-
-
-def crlf(path):
-    return path.read_bytes().replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
+from release_check import STAND_IN, expected_texts
 
 
 def expected_files(version, build_dir, source_dir):
-    """{name in the archive: the bytes it must hold}."""
+    """{name in the archive: the bytes it must hold}: the texts as every release has them, and the
+    programs as this build made them."""
     top = f"quelm-{version}-win32/"
-    files = {
-        top + "QUELM.EXE": (build_dir / "QUELM.EXE").read_bytes(),
-        top + "README.TXT": crlf(source_dir / "docs/disk-authoring.md"),
-        top + "LICENSE.TXT": crlf(source_dir / "LICENSE"),
-        top + STAND_IN_FOLDER + "vadrun.exe": (build_dir / "vadrun.exe").read_bytes(),
-        top + STAND_IN_FOLDER + "STAND-IN.TXT": crlf(source_dir / "tools/vadrun/STAND-IN.TXT"),
-    }
-    for folder, inside in ((source_dir / "examples/disk", "example-disk/"), (source_dir / "docs/images", "images/")):
-        for path in sorted(folder.rglob("*")):
-            if path.is_file():
-                files[top + inside + path.relative_to(folder).as_posix()] = path.read_bytes()
+    files = {top + name: data for name, data in expected_texts(source_dir)["kit"].items()}
+    files[top + "QUELM.EXE"] = (build_dir / "QUELM.EXE").read_bytes()
+    files[top + STAND_IN + "vadrun.exe"] = (build_dir / "vadrun.exe").read_bytes()
     return files
 
 

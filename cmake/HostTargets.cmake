@@ -23,6 +23,7 @@ target_include_directories(quelm_core PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_compile_options(quelm_core PRIVATE ${QUELM_CORE_FLAGS} ${QUELM_WARNINGS})
 
 add_library(quelm_sim STATIC
+  src/platform/sim/SimCodePage.cpp
   src/platform/sim/SimFileSystem.cpp
   src/platform/sim/FaultInjection.cpp
   src/platform/sim/SimDesktop.cpp

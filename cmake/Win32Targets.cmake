@@ -23,15 +23,22 @@ else()
   set(QUELM_ARCH_SOURCES "")
 endif()
 
-# No C runtime: the compiler must not turn loops into calls of memset or memcpy on its own.
-set(QUELM_WIN32_COMPILE_FLAGS ${QUELM_CORE_FLAGS} -fno-tree-loop-distribute-patterns -nostdlib -Os -fno-asynchronous-unwind-tables
+# No C runtime: the compiler must not turn loops into calls of memset or memcpy on its own. Size before
+# speed (-Oz): the launcher spends its time waiting for the user and the installer program, and the
+# relocations that Win32s needs must fit in the image's size.
+set(QUELM_WIN32_COMPILE_FLAGS ${QUELM_CORE_FLAGS} -fno-tree-loop-distribute-patterns -nostdlib -Oz -fno-asynchronous-unwind-tables
     -fno-unwind-tables -ffunction-sections -fdata-sections -fno-ident -fno-stack-protector
     ${QUELM_ARCH_FLAGS} ${QUELM_WARNINGS})
-# Subsystem and operating-system versions 4.0 so that Windows 95 and NT 4.0 accept the image; no
-# relocations (nothing is ever rebased) and no time stamp (the same sources give the same bytes).
-set(QUELM_WIN32_LINK_FLAGS ${QUELM_ARCH_FLAGS} -nostdlib -s -Wl,--gc-sections -Wl,--subsystem,windows:4.0
+# Subsystem version 3.10, the one Windows NT 3.1 accepts: it refuses images marked for a later version,
+# and Windows NT 3.5, Win32s 1.15 and Windows 95 were the first to load those marked 4.0 (KB Q125705).
+# Windows 95 and NT 4.0 then treat the launcher as a 3.x application, which changes how its message
+# boxes look, not what they do (README, "The Windows program"). Base relocations kept: Win32s loads
+# programs away from their preferred base ("A program created with the /FIXED option will not run on
+# Win32s", Visual C++ 6.0 linker reference), and Windows 8 and later can be told to refuse images
+# without them. No time stamp: the same sources give the same bytes.
+set(QUELM_WIN32_LINK_FLAGS ${QUELM_ARCH_FLAGS} -nostdlib -s -Wl,--gc-sections -Wl,--subsystem,windows:3.10
     -Wl,--major-os-version,4 -Wl,--minor-os-version,0 -Wl,--disable-dynamicbase
-    -Wl,--disable-reloc-section -Wl,--no-insert-timestamp)
+    -Wl,--enable-reloc-section -Wl,--no-insert-timestamp)
 # Declarations as Windows 95 and NT 4.0 had them, so that nothing newer is called by accident.
 set(QUELM_WIN32_DEFINITIONS WINVER=0x0400 _WIN32_WINNT=0x0400 _WIN32_WINDOWS=0x0400)
 
@@ -44,28 +51,43 @@ target_compile_options(quelm_win32_runtime PRIVATE ${QUELM_WIN32_COMPILE_FLAGS} 
 configure_file(${PROJECT_SOURCE_DIR}/src/platform/win32/Quelm.rc.in ${CMAKE_BINARY_DIR}/Quelm.rc @ONLY)
 configure_file(${PROJECT_SOURCE_DIR}/tools/vadrun/VadRun.rc.in ${CMAKE_BINARY_DIR}/VadRun.rc @ONLY)
 
-add_executable(quelm_exe WIN32
+# Compiled once, linked twice: the shipped image and, for the relocation check, the same image linked
+# at another base.
+add_library(quelm_exe_objects OBJECT
   ${QUELM_CORE_SOURCES}
   ${QUELM_ARCH_SOURCES}
+  ${PROJECT_SOURCE_DIR}/src/platform/win32/PackedVersion.cpp
   ${PROJECT_SOURCE_DIR}/src/platform/win32/PciSource.cpp
   ${PROJECT_SOURCE_DIR}/src/platform/win32/SetupApiDeviceList.cpp
+  ${PROJECT_SOURCE_DIR}/src/platform/win32/SystemExports.cpp
   ${PROJECT_SOURCE_DIR}/src/platform/win32/Win32Main.cpp
   ${PROJECT_SOURCE_DIR}/src/platform/win32/Win32Platform.cpp
   ${CMAKE_BINARY_DIR}/Quelm.rc
 )
-set_target_properties(quelm_exe PROPERTIES
-  OUTPUT_NAME QUELM
-  SUFFIX .EXE
-  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-target_include_directories(quelm_exe PRIVATE ${PROJECT_SOURCE_DIR}/src)
-target_compile_definitions(quelm_exe PRIVATE ${QUELM_WIN32_DEFINITIONS})
-# Link-time optimisation and the merged sections keep the launcher under 16 KiB.
-target_compile_options(quelm_exe PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${QUELM_WIN32_COMPILE_FLAGS} -flto>)
+target_include_directories(quelm_exe_objects PRIVATE ${PROJECT_SOURCE_DIR}/src)
+target_compile_definitions(quelm_exe_objects PRIVATE ${QUELM_WIN32_DEFINITIONS})
+# Link-time optimisation and the merged sections keep the launcher small.
+target_compile_options(quelm_exe_objects PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${QUELM_WIN32_COMPILE_FLAGS} -flto>)
 set(QUELM_IMAGE_SCRIPT ${PROJECT_SOURCE_DIR}/src/platform/win32/QuelmImage.ld)
-target_link_options(quelm_exe PRIVATE ${QUELM_WIN32_LINK_FLAGS} -Os -flto -Wl,-e,${QUELM_SYMBOL_PREFIX}QuelmEntry
-    -Wl,-T,${QUELM_IMAGE_SCRIPT})
-set_target_properties(quelm_exe PROPERTIES LINK_DEPENDS ${QUELM_IMAGE_SCRIPT})
-target_link_libraries(quelm_exe PRIVATE quelm_win32_runtime kernel32 user32 advapi32 shell32)
+
+function(quelm_launcher_image target name)
+  add_executable(${target} WIN32 $<TARGET_OBJECTS:quelm_exe_objects>)
+  set_target_properties(${target} PROPERTIES
+    OUTPUT_NAME ${name}
+    SUFFIX .EXE
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}
+    LINK_DEPENDS ${QUELM_IMAGE_SCRIPT})
+  target_link_options(${target} PRIVATE ${QUELM_WIN32_LINK_FLAGS} -Oz -flto
+      -Wl,-e,${QUELM_SYMBOL_PREFIX}QuelmEntry -Wl,-T,${QUELM_IMAGE_SCRIPT} ${ARGN})
+  target_link_libraries(${target} PRIVATE quelm_win32_runtime kernel32 user32 advapi32 shell32)
+endfunction()
+
+quelm_launcher_image(quelm_exe QUELM)
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86")
+  # Never shipped: tests/e2e/relocation_check.py applies QUELM.EXE's relocations for this base and
+  # must get this image byte for byte.
+  quelm_launcher_image(quelm_exe_rebased QUELM-REBASED -Wl,--image-base,0x10000000)
+endif()
 
 add_executable(vadrun WIN32
   ${PROJECT_SOURCE_DIR}/tools/vadrun/VadRun.cpp
@@ -80,4 +102,16 @@ target_link_libraries(vadrun PRIVATE quelm_win32_runtime kernel32 user32 gdi32)
 # The disk kit (cmake --build --preset win32 --target package). Only the i386 build is shipped.
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86")
   include(${PROJECT_SOURCE_DIR}/cmake/KitRelease.cmake)
+endif()
+
+# The example disk as it is burnt: its files with QUELM.EXE and, as its installer program, the stand-in
+# vadrun.exe; scripts/run-example.sh runs and lints it, and the end-to-end tests lint it.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86")
+  set(QUELM_EXAMPLE_DISK ${CMAKE_BINARY_DIR}/example-disk)
+  add_custom_target(example-disk ALL
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${QUELM_EXAMPLE_DISK}
+    COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/examples/disk ${QUELM_EXAMPLE_DISK}
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:quelm_exe> $<TARGET_FILE:vadrun> ${QUELM_EXAMPLE_DISK}
+    DEPENDS quelm_exe vadrun
+    VERBATIM)
 endif()

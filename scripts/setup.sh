@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what the build needs on Debian: "host" for the simulated machine and its tools, "all" adds
-# the Windows cross compilers, Wine and a virtual X display for the end-to-end tests. 32-bit Wine is
+# Installs what the build needs on Debian: "host" for the simulated machine and its tools, "example" adds
+# the i386 cross compiler that builds QUELM.EXE and the stand-in installer for the example disk, "all"
+# adds both Windows cross compilers, Wine and a virtual X display for the end-to-end tests. 32-bit Wine is
 # installed only where the kernel runs 32-bit programs; elsewhere the tests take 64-bit Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -44,6 +45,10 @@ install() {
 # The host packages first: deciding about 32-bit Wine needs python3.
 mapfile -t missing < <(missing_of "${host_packages[@]}")
 install "${missing[@]}"
+if [ "$what" = example ]; then
+  mapfile -t missing < <(missing_of g++-mingw-w64-i686 binutils-mingw-w64-i686)
+  install "${missing[@]}"
+fi
 [ "$what" = all ] || exit 0
 
 packages=("${windows_packages[@]}")

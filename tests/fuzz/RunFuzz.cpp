@@ -177,7 +177,8 @@ void ApplySetting(sim::SimMachine& machine, std::string_view name, std::string_v
   } else if (name == "access") {
     if (const auto access = sim::PciAccessNamed(std::string(value))) machine.pciAccess = *access;
   } else if (name == "installer") {
-    machine.installer.present = value != "missing";
+    machine.installer.presence =
+        value == "missing" ? sim::InstallerPresence::kMissing : sim::InstallerPresence::kPresent;
   } else if (name == "exit") {
     machine.installer.exitCode = NumberAt(decimal, 0);
   } else if (name == "exits") {

@@ -29,9 +29,10 @@ function(quelm_sim_exe_test name arguments expected script status)
 endfunction()
 
 # What only Windows has: scan reads SetupAPI's device list, in which the prefix holds the functions of
-# the recorded Linux tree, so both list the same; and run --pci-host finds the example card there.
-set(toolData ${CMAKE_CURRENT_SOURCE_DIR}/tools/data)
-quelm_sim_exe_test(scan-device-list "scan" ${toolData}/scan-machine.txt ExpectOutput.cmake 0)
-quelm_sim_exe_test(run-pci-host-device-list
-  "run;${PROJECT_SOURCE_DIR}/examples/disk;--json;--os;W98;--registry;${PROJECT_SOURCE_DIR}/examples/machine/win98-card.reg;--installer-exit;3;--pci-host"
-  ${CMAKE_CURRENT_SOURCE_DIR}/data/quelm-sim/example-w98-card.jsonl ExpectOutput.cmake 0)
+# the recorded Linux tree, so both list the same; and run --pci-host (ARGUMENTS, a run of the example
+# disk expected to give EXPECTED) finds the example card there.
+function(quelm_sim_exe_device_list_tests arguments expected)
+  quelm_sim_exe_test(scan-device-list "scan" ${CMAKE_CURRENT_SOURCE_DIR}/tools/data/scan-machine.txt
+                     ExpectOutput.cmake 0)
+  quelm_sim_exe_test(run-pci-host-device-list "${arguments};--pci-host" ${expected} ExpectOutput.cmake 0)
+endfunction()

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
+#include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -15,6 +17,7 @@
 #include "card/CardDetection.h"
 #include "config/Capacities.h"
 #include "config/FieldList.h"
+#include "handoff/ShellLaunch.h"
 #include "platform/sim/SimMachine.h"
 #include "platform/sim/SimText.h"
 #include "probe/OsKind.h"
@@ -119,11 +122,64 @@ bool BeginsWithBlank(std::string_view text) {
   return !text.empty() && (text.front() == ' ' || text.front() == '\t');
 }
 
+// The systems whose profile code reads the file as plain bytes (not as Unicode), and those that see
+// only its first part, by the version records they report.
+bool ReadsUnicodeFiles(OsKind kind) {
+  return sim::ProfileReadingOf(*sim::VersionForOsName(OsNameOf(kind)), 1252).unicodeMark;
+}
+size_t ReadableBytes(OsKind kind) {
+  return sim::ProfileReadingOf(*sim::VersionForOsName(OsNameOf(kind)), 1252).byteLimit;
+}
+
+// The line (counted as editors count: CR LF, CR and LF each end one) that holds byte `offset`.
+unsigned LineAt(std::string_view bytes, size_t offset) {
+  unsigned line = 1;
+  for (size_t at = 0; at < offset && at < bytes.size(); ++at) {
+    if (bytes[at] == '\n' || (bytes[at] == '\r' && (at + 1 >= bytes.size() || bytes[at + 1] != '\n'))) ++line;
+  }
+  return line;
+}
+
+// The length of a UTF-8 sequence of two or more bytes at `at` (a character beyond ASCII), else 0.
+size_t Utf8SequenceAt(std::string_view text, size_t at) {
+  const auto lead = static_cast<unsigned char>(text[at]);
+  const size_t length = (lead >= 0xC2 && lead <= 0xDF)   ? 2
+                        : (lead >= 0xE0 && lead <= 0xEF) ? 3
+                        : (lead >= 0xF0 && lead <= 0xF4) ? 4
+                                                         : 0;
+  if (length == 0 || at + length > text.size()) return 0;
+  for (size_t index = 1; index < length; ++index) {
+    if ((static_cast<unsigned char>(text[at + index]) & 0xC0) != 0x80) return 0;
+  }
+  return length;
+}
+
+// A name as a CD without long-name extensions (plain ISO 9660) carries it: up to eight letters, digits
+// or underscores, and an extension of up to three after a dot. Case does not matter: such a CD holds
+// capitals, and Windows finds a name in any case.
+bool IsShortName(std::string_view name) {
+  const size_t dot = name.find('.');
+  const std::string_view base = name.substr(0, dot);
+  const std::string_view extension =
+      dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
+  const auto plain = [](std::string_view part) {
+    return std::all_of(part.begin(), part.end(), [](char c) {
+      return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+    });
+  };
+  const bool extensionFits = dot == std::string_view::npos || (!extension.empty() && extension.size() <= 3);
+  return !base.empty() && base.size() <= 8 && extensionFits && plain(base) && plain(extension);
+}
+
+constexpr const char* kInstallerProgram = "vadrun.exe";
+// Where QUELM.EXE starts on a disk: its root, with no command tail, so that [CWD] is the drive alone.
+constexpr const char* kDiskRoot = "D:";
+
 class Linter {
  public:
-  Linter(const sim::ProfileFile& file, uint32_t codePage)
-      : file_(file), leadBytes_(LeadBytesWhere([codePage](uint8_t byte) {
-          return sim::IsLeadByteOf(codePage, byte);
+  Linter(const sim::ProfileFile& file, const DiskToLint& disk)
+      : file_(file), disk_(disk), leadBytes_(LeadBytesWhere([&disk](uint8_t byte) {
+          return sim::IsLeadByteOf(disk.codePage, byte);
         })) {}
 
   std::vector<Finding> Run() {
@@ -133,6 +189,8 @@ class Linter {
     CheckCardLists();
     CheckPrograms();
     CheckMessages();
+    CheckEncoding();
+    CheckDiskFiles();
     std::stable_sort(findings_.begin(), findings_.end(), [](const Finding& left, const Finding& right) {
       return left.line < right.line;
     });
@@ -143,8 +201,9 @@ class Linter {
   using Section = sim::ProfileFile::SectionLines;
   using Key = sim::ProfileFile::KeyLine;
 
-  void Report(unsigned line, Severity severity, const char* check, const std::string& message) {
-    findings_.push_back({line, severity, check, message});
+  void Report(unsigned line, Severity severity, const char* check, const std::string& message,
+              const std::string& detail = "") {
+    findings_.push_back({line, severity, check, message, detail});
   }
 
   // The section the reader consults for a name, and the key line it takes: the first of each name.
@@ -243,6 +302,7 @@ class Linter {
         continue;
       }
       anyScript = true;
+      scripted_.insert(system);
       CheckScript(kind, script, line);
     }
     if (!anyScript) {
@@ -337,6 +397,7 @@ class Linter {
       return;
     }
     NeedMessage("InstallFailed", line, "the " + system + " token " + token);
+    installs_.try_emplace(system, line);
     if (Read("SubDir", system, kNameCapacity).empty() && reportedSubDir_.insert(system).second) {
       Report(line, Severity::kWarning, "missing-subdir",
              system + " installs, but [SubDir] has no " + system +
@@ -521,6 +582,209 @@ class Linter {
     }
   }
 
+  // --- The file's bytes -----------------------------------------------------------------------------
+
+  void CheckEncoding() {
+    const std::string_view bytes = disk_.bytes;
+    if (sim::HasUtf8Mark(bytes)) CheckUtf8Mark(bytes);
+    std::vector<std::string> byteReaders;
+    std::vector<std::string> shortReaders;
+    for (const OsKind kind : kNamedOsKinds) {
+      if (scripted_.count(OsNameOf(kind)) == 0) continue;
+      if (!ReadsUnicodeFiles(kind)) byteReaders.push_back(OsNameOf(kind));
+      if (ReadableBytes(kind) != 0 && bytes.size() > ReadableBytes(kind))
+        shortReaders.push_back(OsNameOf(kind));
+    }
+    if (sim::HasUtf16Mark(bytes)) {
+      if (!byteReaders.empty()) {
+        Report(
+            1, Severity::kError, "utf16-file",
+            "the file is UTF-16 (it begins with FF FE), which only Windows 2000 and later read as text: " +
+                Listed(byteReaders) + (byteReaders.size() == 1 ? " reads" : " read") +
+                " it as bytes with zeros between them and finds nothing, so those scripts never run and an "
+                "empty box shows instead; save it as 8-bit text in code page " +
+                std::to_string(disk_.codePage));
+      }
+    } else {
+      CheckUtf8Text(sim::HasUtf8Mark(bytes) ? bytes.substr(3) : bytes);
+    }
+    if (!shortReaders.empty()) {
+      const size_t limit = ReadableBytes(OsKind::W98);
+      const unsigned lastLine = LineAt(bytes, limit - 1);
+      std::vector<std::string> unseen;
+      for (const Section& section : file_.Layout()) {
+        if (section.line > lastLine) unseen.push_back("[" + section.name + "]");
+      }
+      Report(lastLine, Severity::kError, "long-file",
+             "the file has " + std::to_string(bytes.size()) + " bytes, but " + Listed(shortReaders) +
+                 (shortReaders.size() == 1 ? " reads" : " read") + " only the first " +
+                 std::to_string(limit) + ", which end in this line; what follows" +
+                 (unseen.empty() ? std::string() : " (" + Listed(unseen) + ")") + " is never seen there");
+    }
+  }
+
+  // No Windows knows the UTF-8 mark: its three bytes begin line 1, so what is written there is not what
+  // it seems. A mark before a blank line or a comment hides nothing.
+  void CheckUtf8Mark(std::string_view bytes) {
+    std::string_view first = bytes.substr(3, bytes.find_first_of("\r\n") == std::string_view::npos
+                                                 ? std::string_view::npos
+                                                 : bytes.find_first_of("\r\n") - 3);
+    while (!first.empty() && (first.front() == ' ' || first.front() == '\t')) first.remove_prefix(1);
+    if (first.empty() || first.front() == ';') return;
+    const bool header = first.front() == '[' && first.find(']') != std::string_view::npos;
+    Report(1, Severity::kError, "utf8-mark",
+           "the file begins with a UTF-8 mark (EF BB BF), which no Windows recognises: it belongs to line 1, "
+           "so " +
+               Quoted(first) +
+               (header ? " is no section header and none of its keys is ever read"
+                       : " is not the key it seems") +
+               "; save the file without the mark");
+  }
+
+  // Text an editor saved as UTF-8 shows as other characters on Windows, which reads the file in its
+  // code page: one finding per line, with the text as written and as it will show.
+  void CheckUtf8Text(std::string_view bytes) {
+    unsigned line = 1;
+    for (size_t at = 0;; ++line) {
+      const size_t end = std::min(bytes.find_first_of("\r\n", at), bytes.size());
+      CheckUtf8Line(bytes.substr(at, end - at), line);
+      if (end == bytes.size()) break;
+      at = end + (bytes.substr(end, 2) == "\r\n" ? 2 : 1);
+    }
+  }
+
+  void CheckUtf8Line(std::string_view text, unsigned line) {
+    size_t first = std::string_view::npos;
+    for (size_t at = 0; at < text.size(); ++at) {
+      if (static_cast<unsigned char>(text[at]) < 0x80) continue;
+      const size_t length = Utf8SequenceAt(text, at);
+      if (length == 0) return;  // a byte that UTF-8 cannot hold: 8-bit text, as it should be
+      if (first == std::string_view::npos) first = at;
+      at += length - 1;
+    }
+    if (first == std::string_view::npos) return;
+    // The word around the first such character, as a reader spots it.
+    const size_t wordStart = text.find_last_of(" \t=,", first) == std::string_view::npos
+                                 ? 0
+                                 : text.find_last_of(" \t=,", first) + 1;
+    const size_t wordEnd = std::min(text.find_first_of(" \t,", first), text.size());
+    const std::string word(text.substr(wordStart, std::min<size_t>(wordEnd - wordStart, 40)));
+    const std::string target = "CP" + std::to_string(disk_.codePage);
+    Report(line, Severity::kWarning, "utf8-text",
+           "this line is UTF-8 text, but Windows reads the file in code page " +
+               std::to_string(disk_.codePage) + ": ",
+           "\"" + word + "\" shows as \"" + sim::ToUtf8(word, disk_.codePage) +
+               "\"; convert the file with: iconv -f UTF-8 -t " + target + " QUELM.INI > QUELM.NEW");
+  }
+
+  // --- The disk's files -----------------------------------------------------------------------------
+
+  void CheckDiskFiles() {
+    if (disk_.files == nullptr) return;
+    if (!disk_.installerJoinsLater && !installs_.empty() &&
+        !OnDisk(std::string(kDiskRoot) + "\\" + kInstallerProgram, false)) {
+      std::vector<std::string> systems;
+      unsigned line = UINT_MAX;
+      for (const auto& [system, at] : installs_) {
+        systems.push_back(system);
+        line = std::min(line, at);
+      }
+      Report(line, Severity::kError, "missing-installer",
+             std::string(kInstallerProgram) +
+                 " is not in the disk's root, where QUELM.EXE starts from: Install on " + Listed(systems) +
+                 " shows the InstallFailed message instead of installing");
+    }
+    for (const auto& [system, line] : installs_) {
+      const std::string subDir = Read("SubDir", system, kNameCapacity);
+      if (subDir.empty()) continue;
+      const unsigned keyLine = LineOf("SubDir", system, line);
+      CheckShortNames(subDir, keyLine, "the " + system + " [SubDir] entry");
+      if (!OnDisk(kDiskRoot + subDir, true)) {
+        Report(keyLine, Severity::kError, "missing-folder",
+               "the installation directory D:" + subDir + " of " + system +
+                   " is not on the disk: the installer program is handed a folder that does not exist");
+      }
+    }
+    for (const auto& [folded, use] : programs_) CheckProgramFiles(use.first, use.second);
+  }
+
+  // The file and working directory of an Exec line, with the launcher started at the disk's root and no
+  // command tail: [CWD] is then D:.
+  void CheckProgramFiles(const std::string& section, unsigned line) {
+    const std::string written = Read(section, "program", kNameCapacity);
+    Text<kNameCapacity> expanded;
+    if (written.empty() || !expanded.Assign(ViewOf(written)) ||
+        !ExpandMacros(expanded, kDiskRoot, leadBytes_))
+      return;
+    const unsigned keyLine = LineOf(section, "program", line);
+    FieldCursor cursor(expanded);
+    TextView file;
+    TextView skipped;
+    TextView directory;
+    if (!cursor.Next(file)) return;
+    const bool hasDirectory = cursor.Next(skipped) && cursor.Next(directory);
+    const auto check = [&](TextView path, bool folder, const char* what) {
+      const std::string text = StringOf(path);
+      const std::optional<std::string> onDisk = DiskPath(text);
+      if (!onDisk) return;
+      CheckShortNames(onDisk->substr(2), keyLine, "the " + std::string(what) + " of [" + section + "]");
+      if (!OnDisk(*onDisk, folder)) {
+        Report(keyLine, Severity::kError, "missing-file",
+               "the " + std::string(what) + " " + Quoted(text) + " of [" + section +
+                   "] is not on the disk (with QUELM.EXE started at the disk's root): the shell " +
+                   (folder ? "cannot start it there" : "opens nothing, and nobody is told"));
+      }
+    };
+    check(file, false, "file");
+    if (hasDirectory) check(directory, true, "working directory");
+  }
+
+  // The disk path ("D:\...") a path of the program line names, when it lies on the disk: on D:, or from
+  // the root of the current drive, which is D: at the disk's root.
+  static std::optional<std::string> DiskPath(const std::string& path) {
+    if (path.size() >= 2 && path[1] == ':') {
+      if (UpperAscii(path[0]) != 'D') return std::nullopt;
+      return "D:" + path.substr(2);
+    }
+    if (!path.empty() && path[0] == '\\' && path.rfind("\\\\", 0) != 0) return "D:" + path;
+    return std::nullopt;
+  }
+
+  bool OnDisk(const std::string& windowsPath, bool folder) const {
+    std::error_code error;
+    const auto found = disk_.files->Resolve(windowsPath, 'D');
+    if (!found) return false;
+    return folder ? std::filesystem::is_directory(*found, error) : std::filesystem::exists(*found, error);
+  }
+
+  // Each part of a path on the disk that a plain ISO 9660 CD cannot carry, once per path.
+  void CheckShortNames(const std::string& path, unsigned line, const std::string& where) {
+    if (!shortNamesChecked_.insert(Folded(path)).second) return;
+    size_t start = 0;
+    while (start <= path.size()) {
+      size_t end = path.find_first_of("\\/", start);
+      if (end == std::string::npos) end = path.size();
+      const std::string part = path.substr(start, end - start);
+      if (!part.empty() && part != "." && part != ".." && !IsShortName(part)) {
+        Report(line, Severity::kWarning, "not-8.3",
+               Quoted(part) + " in " + where +
+                   " is no 8.3 name (up to eight letters, digits or _, a dot and up "
+                   "to three more): a CD written without long names (plain ISO 9660) and some floppy tools "
+                   "cannot "
+                   "carry it, and the launcher then finds nothing there");
+      }
+      start = end + 1;
+    }
+  }
+
+  static std::string Listed(const std::vector<std::string>& names) {
+    std::string out;
+    for (size_t index = 0; index < names.size(); ++index) {
+      out += (index == 0 ? "" : index + 1 == names.size() ? " and " : ", ") + names[index];
+    }
+    return out;
+  }
+
   struct MessageNeed {
     std::string key;
     unsigned line;
@@ -528,12 +792,16 @@ class Linter {
   };
 
   const sim::ProfileFile& file_;
+  const DiskToLint& disk_;
   LeadBytes leadBytes_;
   std::vector<Finding> findings_;
   std::map<std::string, std::pair<std::string, unsigned>> cardLists_;  // folded name: name, first line
   std::map<std::string, std::pair<std::string, unsigned>> programs_;
   std::map<std::string, MessageNeed> messagesNeeded_;
   std::set<std::string> reportedSubDir_;
+  std::set<std::string> scripted_;            // systems with a script
+  std::map<std::string, unsigned> installs_;  // systems whose script reaches Install, and its line
+  std::set<std::string> shortNamesChecked_;
 };
 
 const char* SeverityName(Severity severity) {
@@ -542,8 +810,16 @@ const char* SeverityName(Severity severity) {
 
 }  // namespace
 
-std::vector<Finding> LintProfile(const sim::ProfileFile& file, uint32_t codePage) {
-  return Linter(file, codePage).Run();
+std::vector<Finding> LintDisk(const DiskToLint& disk) {
+  // The file as its author meant it: as the most capable reader sees it (Windows 2000 and later:
+  // Unicode where marked, the whole file), and without a UTF-8 mark. What the systems see differently
+  // is a finding of its own, and the rest is checked all the same.
+  sim::ProfileReading reading;
+  reading.unicodeMark = true;
+  reading.codePage = disk.codePage;
+  const std::string_view bytes = disk.bytes;
+  const sim::ProfileFile file(sim::ProfileText(sim::HasUtf8Mark(bytes) ? bytes.substr(3) : bytes, reading));
+  return Linter(file, disk).Run();
 }
 
 std::string RenderFindings(const std::vector<Finding>& findings, const std::string& fileName,
@@ -551,7 +827,7 @@ std::string RenderFindings(const std::vector<Finding>& findings, const std::stri
   std::string out;
   for (const Finding& finding : findings) {
     out += fileName + ":" + std::to_string(finding.line) + ": " + SeverityName(finding.severity) + ": " +
-           ToUtf8(finding.message, codePage) + " [" + finding.check + "]\n";
+           ToUtf8(finding.message, codePage) + finding.detail + " [" + finding.check + "]\n";
   }
   return out;
 }
@@ -564,7 +840,7 @@ std::string RenderFindingsJson(const std::vector<Finding>& findings, const std::
                                            {"line", finding.line},
                                            {"severity", SeverityName(finding.severity)},
                                            {"check", finding.check},
-                                           {"message", ToUtf8(finding.message, codePage)}};
+                                           {"message", ToUtf8(finding.message, codePage) + finding.detail}};
     out += object.dump() + "\n";
   }
   return out;

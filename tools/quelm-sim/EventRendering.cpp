@@ -25,6 +25,15 @@ std::string Indented(const std::string& text) {
   return out;
 }
 
+Json Known(const std::optional<bool>& fact) {
+  return fact ? Json(*fact) : Json(nullptr);
+}
+
+// " (missing on the disk)" after a path the machine can see is not there.
+std::string MissingMark(const std::optional<bool>& exists, const char* what) {
+  return exists.value_or(true) ? "" : std::string(" (") + what + " is not on the disk)";
+}
+
 struct JsonEvent {
   uint32_t codePage;
 
@@ -34,6 +43,7 @@ struct JsonEvent {
             {"baseDir", Text(e.baseDir)},
             {"iniPath", Text(e.iniPath)},
             {"installDir", Text(e.installDir)},
+            {"installDirExists", Known(e.installDirExists)},
             {"usbSupplementInstalled", e.usbSupplementInstalled},
             {"pciAccess", e.pciAccess}};
   }
@@ -54,6 +64,12 @@ struct JsonEvent {
   }
   Json operator()(const sim::InstallerEvent& e) const {
     Json json = {{"event", "installer"}, {"commandLine", Text(e.commandLine)}};
+    json["foundAt"] = e.foundAt ? Json(Text(*e.foundAt)) : Json(nullptr);
+    if (!e.started && !e.searched.empty()) {
+      Json searched = Json::array();
+      for (const std::string& folder : e.searched) searched.push_back(Text(folder));
+      json["searched"] = searched;
+    }
     if (e.started) {
       json["exitCode"] = e.exitCode;
       json["windowPasses"] = e.windowPasses;
@@ -66,7 +82,9 @@ struct JsonEvent {
   Json operator()(const sim::ShellEvent& e) const {
     return {{"event", "shell"},
             {"file", Text(e.file)},
-            {"directory", e.directory ? Json(Text(*e.directory)) : Json(nullptr)}};
+            {"directory", e.directory ? Json(Text(*e.directory)) : Json(nullptr)},
+            {"fileExists", Known(e.fileExists)},
+            {"directoryExists", Known(e.directoryExists)}};
   }
   Json operator()(const sim::HangEvent& e) const { return {{"event", "hang"}, {"waitingFor", e.waitingFor}}; }
   Json operator()(const sim::ExitEvent& e) const { return {{"event", "exit"}, {"exitCode", e.exitCode}}; }
@@ -79,7 +97,8 @@ struct TextEvent {
     std::ostringstream out;
     out << "Environment: " << (e.osName.empty() ? "unrecognised Windows version" : e.osName)
         << ", base directory \"" << e.baseDir << "\", configuration file \"" << e.iniPath
-        << "\", installation directory \"" << e.installDir << "\", USB supplement "
+        << "\", installation directory \"" << e.installDir << "\""
+        << MissingMark(e.installDirExists, "that folder") << ", USB supplement "
         << (e.usbSupplementInstalled != 0 ? "installed" : "not installed") << ", PCI access: " << e.pciAccess;
     return out.str();
   }
@@ -93,15 +112,25 @@ struct TextEvent {
            "\", pass flag " + std::to_string(e.passFlag);
   }
   std::string operator()(const sim::InstallerEvent& e) const {
-    if (!e.started)
-      return "Installer program could not start (error " + std::to_string(e.error) + "): " + e.commandLine;
-    return "Installer program: " + e.commandLine + "\n  window " +
-           (e.clicked ? "confirmed" : "not confirmed") + " after " + std::to_string(e.windowPasses) +
-           " window passes; exit code " + std::to_string(e.exitCode);
+    if (!e.started) {
+      std::string text =
+          "Installer program could not start (error " + std::to_string(e.error) + "): " + e.commandLine;
+      if (!e.searched.empty()) {
+        text += "\n  not found in";
+        for (size_t index = 0; index < e.searched.size(); ++index) {
+          text += (index == 0 ? " " : ", ") + e.searched[index];
+        }
+      }
+      return text;
+    }
+    return "Installer program: " + e.commandLine + (e.foundAt ? "\n  found at " + *e.foundAt : "") +
+           "\n  window " + (e.clicked ? "confirmed" : "not confirmed") + " after " +
+           std::to_string(e.windowPasses) + " window passes; exit code " + std::to_string(e.exitCode);
   }
   std::string operator()(const sim::ShellEvent& e) const {
-    return "Shell open: \"" + e.file + "\"" +
-           (e.directory ? " in \"" + *e.directory + "\"" : " (no working directory)");
+    return "Shell open: \"" + e.file + "\"" + MissingMark(e.fileExists, "that file") +
+           (e.directory ? " in \"" + *e.directory + "\"" + MissingMark(e.directoryExists, "that folder")
+                        : " (no working directory)");
   }
   std::string operator()(const sim::HangEvent& e) const {
     return "HANG: the launcher would wait forever for " + e.waitingFor +

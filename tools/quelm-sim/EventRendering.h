@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "CodePageText.h"
+#include "platform/sim/SimCodePage.h"
 #include "platform/sim/SimEvents.h"
 
 namespace quelm::tool {
@@ -15,6 +15,9 @@ namespace quelm::tool {
 // in `codePage`.
 std::string RenderJson(const std::vector<sim::Event>& events, uint32_t codePage = 1252);
 std::string RenderText(const std::vector<sim::Event>& events, uint32_t codePage = 1252);
+
+// Texts are in the machine's code page; terminals and JSON want UTF-8.
+using sim::ToUtf8;
 
 // A message box's answer as the output names it: "OK" or "CANCEL".
 const char* AnswerName(int32_t answer);

@@ -25,6 +25,12 @@ LintCommand::LintCommand(CLI::App& app)
   command_->add_option("DISK", disk_, "Folder holding the disk's files, QUELM.INI at its root")->required();
   command_->add_option("--codepage", codePage_, "The code page the disk's texts are written in")
       ->capture_default_str();
+  command_
+      ->add_option("--installer", installer_,
+                   "The installer program vadrun.exe: search (it must be in the disk's root, where QUELM.EXE "
+                   "starts from) or present (it joins the disk later)")
+      ->check(CLI::IsMember({"search", "present"}))
+      ->capture_default_str();
   command_->add_flag("--json", json_, "One JSON object per finding");
 }
 
@@ -38,7 +44,12 @@ int LintCommand::Execute(std::ostream& out) {
   disk.MapDrive('D', disk_);
   const std::optional<std::string> contents = disk.ReadFile(std::string("D:\\") + kIniName, 'D');
   if (!contents) throw UsageError("no readable " + std::string(kIniName) + " in \"" + disk_ + "\"");
-  const std::vector<Finding> findings = LintProfile(sim::ProfileFile(*contents), codePage_);
+  DiskToLint toLint;
+  toLint.bytes = *contents;
+  toLint.files = &disk;
+  toLint.codePage = codePage_;
+  toLint.installerJoinsLater = installer_ == "present";
+  const std::vector<Finding> findings = LintDisk(toLint);
   if (json_) {
     out << RenderFindingsJson(findings, kIniName, codePage_);
   } else {

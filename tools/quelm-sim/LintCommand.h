@@ -21,6 +21,7 @@ class LintCommand {
   CLI::App* command_;
   std::string disk_;
   unsigned codePage_ = 1252;
+  std::string installer_ = "search";
   bool json_ = false;
 };
 

@@ -86,8 +86,20 @@ RunCommand::RunCommand(CLI::App& app)
                  "How QUELM.EXE reaches the bus: auto (by Windows version: ports on 9x, the device list on "
                  "2000 and later, none on NT 3.x/4.0), ports, device-list or none")
       ->capture_default_str();
-  run.add_option("--installer", options.installer, "The installer program: present or missing")
+  run.add_option(
+         "--installer", options.installer,
+         "The installer program: search (where Windows looks for it: the launcher's folder, the current "
+         "directory, the search path), present or missing, whatever the disk holds")
       ->capture_default_str();
+  run.add_option(
+         "--launcher-dir", options.launcherDir,
+         "The folder QUELM.EXE starts from, a Windows path; Windows looks for the installer program there "
+         "first")
+      ->capture_default_str();
+  run.add_option(
+      "--search-path", options.searchPath,
+      "A folder of the system folders and search path, a Windows path (repeatable; in the order Windows "
+      "looks)");
   run.add_option("--installer-exit", options.installerExit, "The installer program's exit code")
       ->check(NonEmpty);
   run.add_option("--installer-window", options.installerWindow,

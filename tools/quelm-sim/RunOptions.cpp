@@ -227,10 +227,17 @@ void ApplyOptions(const RunOptions& options, sim::SimMachine& machine) {
   }
   machine.codePage = options.codePage;
 
-  if (options.installer != "present" && options.installer != "missing") {
-    throw UsageError("bad --installer \"" + options.installer + "\": expected present or missing");
+  static const std::map<std::string, sim::InstallerPresence> kPresences = {
+      {"search", sim::InstallerPresence::kSearch},
+      {"present", sim::InstallerPresence::kPresent},
+      {"missing", sim::InstallerPresence::kMissing}};
+  const auto presence = kPresences.find(options.installer);
+  if (presence == kPresences.end()) {
+    throw UsageError("bad --installer \"" + options.installer + "\": expected search, present or missing");
   }
-  machine.installer.present = options.installer == "present";
+  machine.installer.presence = presence->second;
+  machine.launcherDirectory = options.launcherDir;
+  machine.searchPath = options.searchPath;
   machine.installer.exitCode = static_cast<uint32_t>(options.installerExit);
   machine.installer.showAfterMs = options.installerDelayMs;
   static const std::map<std::string, sim::InstallerWindow> kWindows = {

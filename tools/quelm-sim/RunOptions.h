@@ -41,7 +41,9 @@ struct RunOptions {
   unsigned codePage = 1252;             // the system's ANSI code page
   int installerExit = 0;
   std::string installerWindow = "normal";
-  std::string installer = "present";
+  std::string installer = "search";     // search (as Windows would), present or missing
+  std::string launcherDir = "D:\\";     // the folder QUELM.EXE starts from
+  std::vector<std::string> searchPath;  // system folders and the search path, as Windows paths
   unsigned installerDelayMs = 0;
   std::string installerButton = "present";      // present or absent
   std::optional<unsigned> installerLifetimeMs;  // ends by itself this long after its start

@@ -26,17 +26,21 @@ bool IsInstallerProgram(const std::string& commandLine) {
 
 }  // namespace
 
-SimDesktop::SimDesktop(const InstallerBehaviour& installer, std::vector<Event>& events)
-    : installer_(installer), events_(events) {
+SimDesktop::SimDesktop(const InstallerBehaviour& installer, const ScreenSize& screen,
+                       std::vector<Event>& events)
+    : installer_(installer), screen_(screen), events_(events) {
   // Something else is always on the desktop: the shell's tray and a hidden helper window.
   foreignWindows_.push_back({0x100, kShellThreadId, {0, 452, 640, 480}, kNormalWindowStyle});
   foreignWindows_.push_back({0x104, kShellThreadId, {0, 0, 0, 0}, 0});
 }
 
-uint32_t SimDesktop::StartProcess(const std::string& commandLine, ProcessInfo& info) {
+uint32_t SimDesktop::StartProcess(const std::string& commandLine, const InstallerLocation& location,
+                                  ProcessInfo& info) {
   InstallerEvent event;
   event.commandLine = commandLine;
-  if (!installer_.present || !IsInstallerProgram(event.commandLine)) {
+  event.searched = location.searched;
+  if (location.found && !location.path.empty()) event.foundAt = location.path;
+  if (!location.found || !IsInstallerProgram(event.commandLine)) {
     event.error = kErrorFileNotFound;
     events_.push_back(event);
     return kErrorFileNotFound;
@@ -107,18 +111,54 @@ std::vector<SimDesktop::Window> SimDesktop::WindowsInZOrder() const {
   std::vector<Window> windows;
   // The newest window lies on top.
   for (auto process = processes_.rbegin(); process != processes_.rend(); ++process) {
-    if (HasEnded(*process) || installer_.window == InstallerWindow::kNever) continue;
-    if (clockMs_ < process->startMs + installer_.showAfterMs) continue;
-    Window window{process->processHandle + 0x10, process->threadId, installer_.rect, kNormalWindowStyle};
-    if (installer_.window == InstallerWindow::kOffscreen) window.rect = kMinimisedRect;
-    if (installer_.window == InstallerWindow::kHidden) window.style &= ~kVisibleStyle;
-    windows.push_back(window);
+    if (!HasEnded(*process) && ShowsWindow(*process)) windows.push_back(WindowOf(*process));
   }
   windows.insert(windows.end(), foreignWindows_.begin(), foreignWindows_.end());
   return windows;
 }
 
+SimDesktop::Window SimDesktop::WindowOf(const Process& process) const {
+  Window window{process.processHandle + 0x10, process.threadId, installer_.rect, kNormalWindowStyle};
+  if (installer_.window == InstallerWindow::kOffscreen) window.rect = kMinimisedRect;
+  if (installer_.window == InstallerWindow::kHidden) window.style &= ~kVisibleStyle;
+  return window;
+}
+
+// The launcher's own rule decides which window it takes.
+bool SimDesktop::IsTaken(const Window& window) const {
+  return IsInstallerWindowCandidate(window.rect, window.style, screen_);
+}
+
+SimDesktop::Process* SimDesktop::Running() {
+  for (Process& process : processes_) {
+    if (!HasEnded(process)) return &process;
+  }
+  return nullptr;
+}
+
+bool SimDesktop::FoundNow(const Process& process) const {
+  if (looking_ == Looking::kButton) return installer_.hasButton;
+  return ShowsWindow(process) && IsTaken(WindowOf(process));
+}
+
+bool SimDesktop::NeverFound(const Process& process) const {
+  if (process.endMs || FoundNow(process)) return false;
+  if (looking_ == Looking::kButton) return true;
+  // A window yet to show is found once it shows, if it is one the launcher takes.
+  return installer_.window == InstallerWindow::kNever || !IsTaken(WindowOf(process));
+}
+
+std::optional<uint64_t> SimDesktop::NextChange(const Process& process) const {
+  std::optional<uint64_t> next;
+  if (!ShowsWindow(process) && installer_.window != InstallerWindow::kNever) {
+    next = process.startMs + installer_.showAfterMs;
+  }
+  if (process.endMs && (!next || *process.endMs < *next)) next = process.endMs;
+  return next;
+}
+
 NativeHandle SimDesktop::FirstTopLevelWindow() {
+  looking_ = Looking::kWindow;
   for (const Process& process : processes_) {
     if (!HasEnded(process)) ++EventOf(process).windowPasses;
   }
@@ -158,12 +198,14 @@ uint32_t SimDesktop::ReadWindowStyle(NativeHandle window) {
 }
 
 NativeHandle SimDesktop::FindChildControl(NativeHandle window, int32_t controlId) {
+  looking_ = Looking::kButton;
   if (controlId != kInstallerButtonId || !installer_.hasButton) return kNoHandle;
   const auto found = FindWindow(window);
   return found && found->threadId != kShellThreadId ? window + 1 : kNoHandle;
 }
 
 void SimDesktop::ClickButton(NativeHandle button) {
+  looking_ = Looking::kNothing;
   for (Process& process : processes_) {
     if (process.processHandle + 0x11 == button && !HasEnded(process)) {
       EventOf(process).clicked = true;
@@ -174,12 +216,24 @@ void SimDesktop::ClickButton(NativeHandle button) {
 
 void SimDesktop::Pause(uint32_t milliseconds) {
   clockMs_ += milliseconds;
-  for (Process& process : processes_) {
-    // Also one bound to end some day: the launcher would still be looking for its window past the limit.
-    if (!HasEnded(process) && clockMs_ - process.startMs > kHangLimitMs) {
-      EndAfterHang(process, "the installer program's window and button");
-    }
+  Process* process = Running();
+  if (process == nullptr) return;
+  // The launcher looks without end, so only an installer program that never shows what it looks for
+  // and never ends keeps it waiting for ever: however long a window takes to show, or a program to end
+  // by itself, the launcher would still be there to see it.
+  if (NeverFound(*process)) {
+    EndAfterHang(*process, looking_ == Looking::kButton ? "the OK button in the installer program's window"
+                                                        : "a window of the installer program it can take");
+    return;
   }
+  // Until the desktop next changes, every look and pause of the launcher's is like this one: the clock
+  // moves on over them at once (the passes counted as made), so that an hour's wait costs no more than
+  // a second's. The launcher is left one look before the change, so it sees the change as it would.
+  const std::optional<uint64_t> next = NextChange(*process);
+  if (milliseconds == 0 || FoundNow(*process) || !next || *next <= clockMs_) return;
+  const uint64_t skipped = (*next - clockMs_ - 1) / milliseconds;
+  clockMs_ += skipped * milliseconds;
+  if (looking_ == Looking::kWindow) EventOf(*process).windowPasses += static_cast<uint32_t>(skipped);
 }
 
 }  // namespace quelm::sim

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "platform/Platform.h"
 
@@ -16,6 +17,7 @@ struct StartEvent {
   std::string baseDir;
   std::string iniPath;
   std::string installDir;
+  std::optional<bool> installDirExists;  // nothing where it lies on no simulated drive
   int32_t usbSupplementInstalled = 0;
   std::string pciAccess;  // how the real program reaches the configuration space here
 };
@@ -38,6 +40,8 @@ struct CardEvent {
 
 struct InstallerEvent {
   std::string commandLine;
+  std::optional<std::string> foundAt;  // where it was found; nothing when taken as present or missing
+  std::vector<std::string> searched;   // the folders looked through when it was searched for
   bool started = false;
   uint32_t error = 0;         // the system's error code when it could not be started
   uint32_t exitCode = 0;      // once it has ended
@@ -48,10 +52,14 @@ struct InstallerEvent {
 struct ShellEvent {
   std::string file;
   std::optional<std::string> directory;  // none when no working directory was given
+  // Whether they exist, for paths with a drive letter on a simulated drive; nothing for any other.
+  std::optional<bool> fileExists;
+  std::optional<bool> directoryExists;
 };
 
-// The launcher would have waited forever here on a real machine; the simulation ends the installer
-// program (as a user would through the task list) so that the run can be shown to its end.
+// The launcher would have waited forever here on a real machine: the installer program never shows a
+// window the launcher takes (or never its button) and never ends by itself. The simulation ends it (as
+// a user would through the task list) so that the run can be shown to its end.
 struct HangEvent {
   std::string waitingFor;
 };

@@ -3,11 +3,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 #include "app/AppFrame.h"
 #include "app/LauncherApp.h"
 #include "platform/PciSlot.h"
 #include "platform/sim/SimProfile.h"
+#include "platform/sim/SimText.h"
 
 namespace quelm::sim {
 
@@ -55,24 +57,6 @@ PciAccess PciAccessOf(const VersionRecord& version) {
   return PciAccess::kNone;
 }
 
-bool IsKnownCodePage(uint32_t codePage) {
-  return codePage == 874 || (codePage >= 1250 && codePage <= 1258) || codePage == 932 || codePage == 936 ||
-         codePage == 949 || codePage == 950;
-}
-
-bool IsLeadByteOf(uint32_t codePage, uint8_t byte) {
-  switch (codePage) {
-    case 932:  // Shift-JIS
-      return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-    case 936:  // GBK
-    case 949:  // Unified Hangul Code
-    case 950:  // Big5
-      return byte >= 0x81 && byte <= 0xFE;
-    default:
-      return false;
-  }
-}
-
 std::optional<VersionRecord> VersionForOsName(const std::string& name) {
   // Records as the systems report them; the service texts are those their first releases carry.
   static const std::map<std::string, VersionRecord> kRecords = {
@@ -94,7 +78,7 @@ std::optional<VersionRecord> VersionForOsName(const std::string& name) {
 
 SimMachine::SimMachine()
     : version(*VersionForOsName("W98")),
-      desktop_(installer, events_),
+      desktop_(installer, screen, events_),
       pciIdentification_(kPciSlotCount),
       pciPresent_(kPciSlotCount) {}
 
@@ -130,7 +114,9 @@ const ProfileFile* SimMachine::ProfileAt(const char* path, std::optional<Profile
     if (!first) return found->second ? &*found->second : nullptr;
     file = &found->second;
   }
-  if (const auto contents = fileSystem.ReadFile(path, CurrentDrive())) file->emplace(*contents);
+  if (const auto contents = fileSystem.ReadFile(path, CurrentDrive())) {
+    file->emplace(ProfileText(*contents, EffectiveProfileReading()));
+  }
   return *file ? &**file : nullptr;
 }
 
@@ -183,6 +169,88 @@ bool SimMachine::EnumRegistryKey(NativeHandle key, uint32_t index, char* name, u
   return true;
 }
 
+namespace {
+
+std::string InFolder(std::string folder, const std::string& name) {
+  if (folder.back() != '\\' && folder.back() != '/') folder += '\\';
+  return folder + name;
+}
+
+// The folders in the order Windows looks through them, each once: the launcher's folder is often the
+// current directory too.
+std::vector<std::string> ProgramFolders(const SimMachine& machine) {
+  std::vector<std::string> candidates{machine.launcherDirectory, machine.currentDirectory};
+  candidates.insert(candidates.end(), machine.searchPath.begin(), machine.searchPath.end());
+  std::vector<std::string> folders;
+  for (const std::string& folder : candidates) {
+    if (folder.empty()) continue;
+    const std::string asFolder = InFolder(folder, "");
+    const bool seen = std::any_of(folders.begin(), folders.end(), [&asFolder](const std::string& earlier) {
+      const std::string earlierAsFolder = InFolder(earlier, "");
+      return EqualsIgnoringCase(ViewOf(earlierAsFolder), ViewOf(asFolder));
+    });
+    if (!seen) folders.push_back(folder);
+  }
+  return folders;
+}
+
+}  // namespace
+
+std::optional<std::string> SimMachine::FindProgram(const std::string& program) const {
+  for (const std::string& folder : ProgramFolders(*this)) {
+    if (FileExists(InFolder(folder, program)).value_or(false)) return InFolder(folder, program);
+  }
+  return std::nullopt;
+}
+
+InstallerLocation SimMachine::LocateProgram(const std::string& commandLineText) const {
+  InstallerLocation location;
+  switch (installer.presence) {
+    case InstallerPresence::kPresent:
+      location.found = true;
+      break;
+    case InstallerPresence::kMissing:
+      break;
+    case InstallerPresence::kSearch: {
+      // The program is the command line's first word: the launcher never quotes it.
+      location.searched = ProgramFolders(*this);
+      const auto found = FindProgram(commandLineText.substr(0, commandLineText.find(' ')));
+      location.found = found.has_value();
+      location.path = found.value_or("");
+      break;
+    }
+  }
+  return location;
+}
+
+uint32_t SimMachine::StartProcess(char* commandLineText, ProcessInfo& info) {
+  return desktop_.StartProcess(commandLineText, LocateProgram(commandLineText), info);
+}
+
+namespace {
+
+bool HasDriveLetter(const std::string& path) {
+  return path.size() >= 2 && path[1] == ':' &&
+         ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+}
+
+}  // namespace
+
+std::optional<bool> SimMachine::FolderExists(const std::string& windowsPath) const {
+  if (!HasDriveLetter(windowsPath) || !fileSystem.HasDrive(windowsPath[0])) return std::nullopt;
+  std::error_code error;
+  const auto hostPath = fileSystem.Resolve(windowsPath, CurrentDrive());
+  return hostPath && std::filesystem::is_directory(*hostPath, error);
+}
+
+std::optional<bool> SimMachine::FileExists(const std::string& windowsPath) const {
+  if (!HasDriveLetter(windowsPath) || !fileSystem.HasDrive(windowsPath[0])) return std::nullopt;
+  std::error_code error;
+  const auto hostPath = fileSystem.Resolve(windowsPath, CurrentDrive());
+  return hostPath && std::filesystem::exists(*hostPath, error) &&
+         !std::filesystem::is_directory(*hostPath, error);
+}
+
 PciAccess SimMachine::EffectivePciAccess() const {
   return pciAccess == PciAccess::kAuto ? PciAccessOf(version) : pciAccess;
 }
@@ -215,13 +283,18 @@ void SimMachine::PostQuitRequest(int32_t) {
 void SimMachine::ShellOpen(const char* file, const char* directory) {
   ShellEvent event;
   event.file = file;
-  if (directory) event.directory = directory;
+  event.fileExists = FileExists(event.file);
+  if (directory) {
+    event.directory = directory;
+    event.directoryExists = FolderExists(directory);
+  }
   events_.push_back(event);
 }
 
 void SimMachine::OnEnvironmentRead(const RunRecord& record) {
-  events_.push_back(StartEvent{record.osName.CStr(), record.baseDir.CStr(), record.iniPath.CStr(),
-                               record.card.installDir.CStr(), record.usbSupplementInstalled ? 1 : 0,
+  const std::string installDir = record.card.installDir.CStr();
+  events_.push_back(StartEvent{record.osName.CStr(), record.baseDir.CStr(), record.iniPath.CStr(), installDir,
+                               FolderExists(installDir), record.usbSupplementInstalled ? 1 : 0,
                                PciAccessName(EffectivePciAccess())});
 }
 

@@ -13,6 +13,7 @@
 
 #include "app/RunObserver.h"
 #include "platform/Platform.h"
+#include "platform/sim/SimCodePage.h"
 #include "platform/sim/SimDesktop.h"
 #include "platform/sim/SimEvents.h"
 #include "platform/sim/SimFileSystem.h"
@@ -31,13 +32,6 @@ const char* PciAccessName(PciAccess access);
 std::optional<PciAccess> PciAccessNamed(const std::string& name);
 // The access QUELM.EXE gets on a system that reports this version record.
 PciAccess PciAccessOf(const VersionRecord& version);
-
-// The system code pages the simulated machine knows: the single-byte Windows code pages (874, 1250 to
-// 1258) and the double-byte ones of Japanese (932), simplified Chinese (936), Korean (949) and
-// traditional Chinese (950) Windows.
-bool IsKnownCodePage(uint32_t codePage);
-// IsDBCSLeadByte of that code page.
-bool IsLeadByteOf(uint32_t codePage, uint8_t byte);
 
 // The systems the simulated machine can be: the launcher's names, and "OTHER" for a Win32s record.
 inline constexpr const char* kSimulatedOsNames[] = {"W95A",  "W95B", "W95C",  "W98",  "WIN95",
@@ -59,6 +53,12 @@ class SimMachine final : public Platform, public RunObserver {
   VersionRecord version;
   std::string currentDirectory = "D:\\";
   bool currentDirectoryReadable = true;
+  // The folder QUELM.EXE was started from, where Windows first looks for a program named without a
+  // path; the disk's root unless a run says otherwise.
+  std::string launcherDirectory = "D:\\";
+  // The system folders and the search path, in the order Windows looks through them after the
+  // launcher's folder and the current directory. Nothing is there unless a run puts it there.
+  std::vector<std::string> searchPath;
   std::string commandLine = "QUELM.EXE";
   InstallerBehaviour installer;
   ScreenSize screen{640, 480};
@@ -68,6 +68,17 @@ class SimMachine final : public Platform, public RunObserver {
 
   // The access in effect, kAuto resolved.
   PciAccess EffectivePciAccess() const;
+  // How this machine's profile code reads a file's bytes.
+  ProfileReading EffectiveProfileReading() const { return ProfileReadingOf(version, codePage); }
+
+  // Where Windows finds `program` named without a path (CreateProcess without an application name):
+  // the launcher's folder, the current directory, then the search path; names compared without regard
+  // to case. Nothing when it is in none of them.
+  std::optional<std::string> FindProgram(const std::string& program) const;
+  // Whether `windowsPath` names an existing folder (or a file that is no folder), for a path with a
+  // drive letter on a simulated drive; nothing for any other path, whose target the machine cannot see.
+  std::optional<bool> FolderExists(const std::string& windowsPath) const;
+  std::optional<bool> FileExists(const std::string& windowsPath) const;
 
   void SetCommandTail(const std::string& tail);
   void AddPciFunction(uint32_t bus, uint32_t device, uint32_t function, uint16_t vendorId, uint16_t deviceId);
@@ -110,9 +121,7 @@ class SimMachine final : public Platform, public RunObserver {
   void PostQuitRequest(int32_t status) override;
   void RunMessageLoop() override { ++messageLoopRuns_; }
   void ShowWaitCursor() override { ++waitCursorShown_; }
-  uint32_t StartProcess(char* commandLineText, ProcessInfo& info) override {
-    return desktop_.StartProcess(commandLineText, info);
-  }
+  uint32_t StartProcess(char* commandLineText, ProcessInfo& info) override;
   bool HasProcessEnded(NativeHandle process) override { return desktop_.HasProcessEnded(process); }
   void WaitForProcess(NativeHandle process) override { desktop_.WaitForProcess(process); }
   uint32_t ReadProcessExitCode(NativeHandle process, uint32_t& exitCode) override {
@@ -141,6 +150,8 @@ class SimMachine final : public Platform, public RunObserver {
 
  private:
   char CurrentDrive() const;
+  // Where the program a command line starts is, as the installer behaviour decides.
+  InstallerLocation LocateProgram(const std::string& commandLineText) const;
   // The profile file at `path` as read in this run, or outside a run read afresh into `scratch`;
   // null when there is no readable file.
   const ProfileFile* ProfileAt(const char* path, std::optional<ProfileFile>& scratch);

@@ -1,4 +1,5 @@
-// Indexes profile-file text and reads values out of it the way the Windows (Wine) profile reader does.
+// Profile files as each Windows version reads their bytes, indexed, and values read out of them the way
+// the Windows profile reader does.
 #include "platform/sim/SimProfile.h"
 
 #include <algorithm>
@@ -7,7 +8,7 @@
 #include <string_view>
 
 #include "config/Text.h"
-#include "platform/sim/SimText.h"
+#include "platform/sim/SimCodePage.h"
 
 namespace quelm::sim {
 namespace {
@@ -28,68 +29,6 @@ std::string_view TrimBlanks(std::string_view text) {
 // Once loaded, names and values are zero-terminated strings, so a NUL byte in the file cuts them.
 std::string_view UpToNul(std::string_view text) {
   return text.substr(0, text.find('\0'));
-}
-
-// Code points up to 0xFF stand for themselves in the 8-bit text and anything else becomes '?' (two
-// for a character outside the 16-bit range, one per UTF-16 unit). Wine goes through the ANSI code page
-// instead, so there "€" becomes 0x80 in code page 1252 and "ő" its best fit "o"; installation-disk
-// profiles are 8-bit text, which is passed on untouched.
-void AppendCodePoint(std::string& out, uint32_t codePoint) {
-  if (codePoint <= 0xFF) {
-    out.push_back(static_cast<char>(codePoint));
-  } else {
-    out.append(codePoint > 0xFFFF ? 2 : 1, '?');
-  }
-}
-
-// Invalid sequences give U+FFFD per offending byte, as the Windows converter does.
-std::string FromUtf8(std::string_view bytes) {
-  std::string out;
-  size_t i = 0;
-  while (i < bytes.size()) {
-    const auto lead = static_cast<unsigned char>(bytes[i]);
-    size_t length = 0;
-    uint32_t codePoint = 0;
-    if (lead < 0x80) {
-      length = 1;
-      codePoint = lead;
-    } else if ((lead & 0xE0) == 0xC0) {
-      length = 2;
-      codePoint = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-      length = 3;
-      codePoint = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-      length = 4;
-      codePoint = lead & 0x07;
-    }
-    bool valid = length != 0 && i + length <= bytes.size();
-    for (size_t k = 1; valid && k < length; ++k) {
-      const auto next = static_cast<unsigned char>(bytes[i + k]);
-      valid = (next & 0xC0) == 0x80;
-      codePoint = codePoint << 6 | (next & 0x3F);
-    }
-    AppendCodePoint(out, valid ? codePoint : 0xFFFD);
-    i += valid ? length : 1;
-  }
-  return out;
-}
-
-// Files with a byte-order mark are decoded as the Windows loader does and brought back to 8-bit text;
-// everything else is already 8-bit text in the system code page and is read byte for byte.
-std::optional<std::string> DecodeMarkedText(std::string_view contents) {
-  size_t markLength = 0;
-  switch (ByteOrderMarkOf(contents, markLength)) {
-    case ByteOrderMark::kUtf8:
-      return FromUtf8(contents.substr(markLength));
-    case ByteOrderMark::kUtf16LittleEndian:
-      return FromUtf16(contents.substr(markLength), false);
-    case ByteOrderMark::kUtf16BigEndian:
-      return FromUtf16(contents.substr(markLength), true);
-    case ByteOrderMark::kNone:
-      break;
-  }
-  return std::nullopt;
 }
 
 // Names of sections and keys as the index holds them: cut at a NUL, like every name once loaded, and
@@ -120,12 +59,34 @@ uint32_t CopyEntry(std::string_view value, char* buffer, uint32_t size) {
 
 }  // namespace
 
-ProfileFile::ProfileFile(std::string_view contents) {
-  if (std::optional<std::string> decoded = DecodeMarkedText(contents)) {
-    text_ = std::move(*decoded);
+bool HasUtf16Mark(std::string_view bytes) {
+  return bytes.starts_with("\xFF\xFE");
+}
+
+bool HasUtf8Mark(std::string_view bytes) {
+  return bytes.starts_with("\xEF\xBB\xBF");
+}
+
+ProfileReading ProfileReadingOf(const VersionRecord& version, uint32_t codePage) {
+  ProfileReading reading;
+  reading.codePage = codePage;
+  if (version.platformId == kWindowsNtPlatform) {
+    reading.unicodeMark = version.majorVersion >= 5;
   } else {
-    text_.assign(contents);
+    // Windows 9x, and Win32s (platform 0) on the profile code of Windows 3.x.
+    reading.byteLimit = kSixteenBitProfileLimit;
   }
+  return reading;
+}
+
+std::string ProfileText(std::string_view bytes, const ProfileReading& reading) {
+  if (reading.byteLimit != 0 && bytes.size() > reading.byteLimit) bytes = bytes.substr(0, reading.byteLimit);
+  if (reading.unicodeMark && HasUtf16Mark(bytes))
+    return FromUtf16ToCodePage(bytes.substr(2), reading.codePage);
+  return std::string(bytes);
+}
+
+ProfileFile::ProfileFile(std::string asRead) : text_(std::move(asRead)) {
   const std::string_view text = text_;
 
   // Lines before the first header form a section with the empty name, which is always the first
@@ -203,7 +164,7 @@ uint32_t ReadProfileString(const ProfileFile* file, const char* section, const c
 uint32_t ReadProfileString(const std::string_view* contents, const char* section, const char* key,
                            const char* defaultValue, char* buffer, uint32_t size) {
   std::optional<ProfileFile> file;
-  if (contents != nullptr) file.emplace(*contents);
+  if (contents != nullptr) file.emplace(std::string(*contents));
   return ReadProfileString(file ? &*file : nullptr, section, key, defaultValue, buffer, size);
 }
 

@@ -10,17 +10,50 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/Platform.h"
+
 namespace quelm::sim {
 
-// One profile file, decoded and indexed once so that each (section, key) is answered in constant time,
-// with the rules of GetPrivateProfileStringA: sections and keys matched without regard to case, only
-// the first section of a name consulted and the first key of a name in it winning, blanks around names
-// and values removed, a line without "=" giving no value (and hiding later keys of its name), lines
-// ending at CR, LF or CRLF. The contents are 8-bit text taken byte for byte, unless they start with a
-// UTF-8 or UTF-16 byte-order mark, in which case they are decoded first.
+// How a system's profile code turns a file's bytes into the 8-bit text it parses. No system recognises
+// a UTF-8 mark: its three bytes belong to line 1, so a section header written there is no header.
+struct ProfileReading {
+  // A leading UTF-16LE mark makes the file Unicode, handed to the ANSI functions in the code page.
+  bool unicodeMark = false;
+  // Bytes past this many are never seen; 0 when the whole file is read.
+  size_t byteLimit = 0;
+  uint32_t codePage = 1252;
+};
+
+// The 16-bit profile code of Windows 3.x (and so of Win32s) and of Windows 95, 98 and Me ignores what
+// lies past the first 64 KB of a file.
+inline constexpr size_t kSixteenBitProfileLimit = 65536;
+
+// The reading of the system that reports `version`, with the system's ANSI code page:
+// - Windows 95, 98 and Me, and Win32s: plain bytes, cut at 64 KB. Their Win32 profile functions run
+//   the 16-bit profile code (its limits show through: under 32 KB per string, KB Q230194), whose
+//   files end at 64 KB (KB Q78346); no mark means anything, so a UTF-16 file is bytes with zeros
+//   between them, and nothing is found in it.
+// - Windows NT 3.x and 4.0: plain bytes, the whole file (NT's 32-bit profile code has no size limit,
+//   as the GetProfileSection documentation of the time says); a UTF-16 file is not read as Unicode
+//   there either (first-hand tests of NT 4.0, Windows 2000 and 10 by the Tera Term project).
+// - Windows 2000 and later: a leading FF FE makes the file UTF-16LE, converted to the code page for
+//   the ANSI functions; the big-endian mark FE FF is not recognised (first-hand tests on Windows 10
+//   21H1 found no support for it).
+ProfileReading ProfileReadingOf(const VersionRecord& version, uint32_t codePage);
+// The file's bytes as that reading parses them: 8-bit text in the code page.
+std::string ProfileText(std::string_view bytes, const ProfileReading& reading);
+// Whether the bytes begin with the UTF-16LE mark, and whether they begin with the UTF-8 one.
+bool HasUtf16Mark(std::string_view bytes);
+bool HasUtf8Mark(std::string_view bytes);
+
+// One profile file, indexed once so that each (section, key) is answered in constant time, with the
+// rules of GetPrivateProfileStringA: sections and keys matched without regard to case, only the first
+// section of a name consulted and the first key of a name in it winning, blanks around names and values
+// removed, a line without "=" giving no value (and hiding later keys of its name), lines ending at CR,
+// LF or CRLF. The text is 8-bit text as a reading made it (ProfileText), taken byte for byte.
 class ProfileFile {
  public:
-  explicit ProfileFile(std::string_view contents);
+  explicit ProfileFile(std::string asRead);
 
   // The value stored for (section, key) before quote removal, or nothing when the section or key is
   // missing or the key's line has no "=". Names asked for lose their surrounding blanks as the
@@ -65,7 +98,7 @@ class ProfileFile {
 // copied.
 uint32_t ReadProfileString(const ProfileFile* file, const char* section, const char* key,
                            const char* defaultValue, char* buffer, uint32_t size);
-// The same for the raw contents of a file (null when it does not exist), indexed for this one read.
+// The same for a file's text (null when it does not exist), indexed for this one read.
 uint32_t ReadProfileString(const std::string_view* contents, const char* section, const char* key,
                            const char* defaultValue, char* buffer, uint32_t size);
 

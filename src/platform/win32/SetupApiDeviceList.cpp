@@ -5,6 +5,7 @@
 #include <setupapi.h>
 
 #include "config/Capacities.h"
+#include "platform/win32/SystemExports.h"
 
 namespace quelm {
 
@@ -25,14 +26,8 @@ struct SetupApi {
   DestroyDeviceInfoListFunction destroyDeviceInfoList;
 };
 
-// GetProcAddress's generic pointer, given the type the export really has.
-template <typename Function>
-Function FindExport(HMODULE library, const char* name) {
-  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
-}
-
 bool LoadSetupApi(SetupApi& api) {
-  const HMODULE library = LoadLibraryA("SETUPAPI.DLL");
+  const HMODULE library = LoadLibraryA("SETUPAPI");
   if (library == nullptr) return false;
   api.getClassDevs = FindExport<GetClassDevsFunction>(library, "SetupDiGetClassDevsA");
   api.enumDeviceInfo = FindExport<EnumDeviceInfoFunction>(library, "SetupDiEnumDeviceInfo");

@@ -3,9 +3,28 @@
 
 #include <windows.h>
 
+#include "platform/win32/PackedVersion.h"
+#include "platform/win32/SystemExports.h"
+
 namespace quelm {
 
 namespace {
+
+using GetVersionExFunction = BOOL(WINAPI*)(OSVERSIONINFOA*);
+using WaitForInputIdleFunction = DWORD(WINAPI*)(HANDLE, DWORD);
+using SetForegroundWindowFunction = BOOL(WINAPI*)(HWND);
+using ShellExecuteExFunction = BOOL(WINAPI*)(SHELLEXECUTEINFOA*);
+using CoInitializeFunction = HRESULT(WINAPI*)(void*);
+using CoUninitializeFunction = void(WINAPI*)();
+
+// How long the installer program gets to reach its message loop before the window search starts
+// anyway: an installer that never goes idle (one that animates a splash screen, say) is then found by
+// the search alone, as before, a few seconds later than it could have been.
+constexpr DWORD kInstallerStartBoundMs = 5000;
+// Time for the installer's thread to take its activation before the click: that thread carries it
+// out (its window gets WM_ACTIVATE), and nothing documented orders it before a message the launcher
+// sends next.
+constexpr DWORD kActivationPauseMs = 100;
 
 template <typename Handle>
 Handle ToNative(NativeHandle handle) {
@@ -44,10 +63,16 @@ void Win32Platform::ReadVersion(VersionRecord& record) {
   OSVERSIONINFOA version;
   static_assert(sizeof(version) == 148, "the version record Windows 95 knows is 148 bytes");
   static_assert(sizeof(version.szCSDVersion) == sizeof(record.serviceText), "service text sizes must agree");
-  ZeroMemory(&version, sizeof(version));
   version.dwOSVersionInfoSize = sizeof(version);
-  record = VersionRecord();
-  if (GetVersionExA(&version) == FALSE) return;
+  // GetVersionExA came with Windows NT 3.5 ("Windows NT: Requires version 3.5 or later", MSDN 1998),
+  // so NT 3.1 would refuse to load an image that imports it. Where it is missing, or fails, GetVersion
+  // answers, which every Win32 system has, Win32s included; it gives no service text. GetVersionExA
+  // writes every field it returns, so the record needs no clearing first.
+  const auto getVersionEx = FindSystemExport<GetVersionExFunction>("KERNEL32", "GetVersionExA");
+  if (getVersionEx == nullptr || getVersionEx(&version) == FALSE) {
+    DecodePackedVersion(GetVersion(), record);
+    return;
+  }
   record.platformId = version.dwPlatformId;
   record.majorVersion = version.dwMajorVersion;
   record.minorVersion = version.dwMinorVersion;
@@ -137,6 +162,13 @@ uint32_t Win32Platform::StartProcess(char* commandLine, ProcessInfo& info) {
   info.thread = FromNative(started.hThread);
   info.processId = started.dwProcessId;
   info.threadId = started.dwThreadId;
+  // CreateProcess returns before the new program has made its first window, and the search for it
+  // walks every top-level window: the documentation of both asks a parent to wait with
+  // WaitForInputIdle before looking for a window of its child. Time-out, failure (a program that
+  // ended, or one without a message queue) and a system without the function (Win32s) all let the
+  // search begin at once, as it always did.
+  const auto waitForInputIdle = FindSystemExport<WaitForInputIdleFunction>("USER32", "WaitForInputIdle");
+  if (waitForInputIdle != nullptr) waitForInputIdle(started.hProcess, kInstallerStartBoundMs);
   return 0;
 }
 
@@ -200,6 +232,15 @@ NativeHandle Win32Platform::FindChildControl(NativeHandle window, int32_t contro
 }
 
 void Win32Platform::ClickButton(NativeHandle button) {
+  // BM_CLICK "might fail" when the button's dialog is not active. SetActiveWindow, which its
+  // documentation names, is meant for windows of the calling thread's queue; SetForegroundWindow
+  // activates a window of another thread and brings it forward (KB Q97925): always on Windows 95 and
+  // NT 4.0, on Windows 98, 2000 and later only while the launcher may set the foreground (KB Q227043;
+  // otherwise the window stays as it was, or its taskbar button flashes). The click follows either way.
+  const auto setForeground = FindSystemExport<SetForegroundWindowFunction>("USER32", "SetForegroundWindow");
+  if (setForeground != nullptr && setForeground(GetParent(ToNative<HWND>(button))) != FALSE) {
+    Sleep(kActivationPauseMs);
+  }
   SendMessageA(ToNative<HWND>(button), BM_CLICK, 0, 0);
 }
 
@@ -210,7 +251,33 @@ void Win32Platform::Pause(uint32_t milliseconds) {
 // --- Shell -------------------------------------------------------------------------------------------
 
 void Win32Platform::ShellOpen(const char* file, const char* directory) {
-  ShellExecuteA(nullptr, "open", file, nullptr, directory, SW_SHOWNORMAL);
+  // The shell may hand the request to a DDE server or to a thread of its own and return before the
+  // document is open; a launcher that ends right after the call would then lose it. ShellExecuteExA
+  // waits when asked (SEE_MASK_FLAG_DDEWAIT, the later SEE_MASK_NOASYNC), and the shell's extensions
+  // want COM initialised in a single-threaded apartment first. ShellExecuteExA came with the Windows 95
+  // shell, COM with OLE32; Windows NT 3.x and Win32s get ShellExecuteA as before. SEE_MASK_FLAG_NO_UI
+  // keeps the failure as silent as ShellExecuteA's, whose result is not examined either.
+  const auto shellExecuteEx = FindSystemExport<ShellExecuteExFunction>("SHELL32", "ShellExecuteExA");
+  if (shellExecuteEx == nullptr) {
+    ShellExecuteA(nullptr, "open", file, nullptr, directory, SW_SHOWNORMAL);
+    return;
+  }
+  // CoInitialize, not the CoInitializeEx the documentation shows: the first release of Windows 95
+  // lacks CoInitializeEx, and CoInitialize asks for the same single-threaded apartment.
+  const auto coInitialize = FindSystemExport<CoInitializeFunction>("OLE32", "CoInitialize");
+  const auto coUninitialize = FindSystemExport<CoUninitializeFunction>("OLE32", "CoUninitialize");
+  const bool comStarted =
+      coInitialize != nullptr && coUninitialize != nullptr && SUCCEEDED(coInitialize(nullptr));
+  SHELLEXECUTEINFOA request;
+  ZeroMemory(&request, sizeof(request));
+  request.cbSize = sizeof(request);
+  request.fMask = SEE_MASK_FLAG_DDEWAIT | SEE_MASK_FLAG_NO_UI;
+  request.lpVerb = "open";
+  request.lpFile = file;
+  request.lpDirectory = directory;
+  request.nShow = SW_SHOWNORMAL;
+  shellExecuteEx(&request);
+  if (comStarted) coUninitialize();
 }
 
 }  // namespace quelm

@@ -1,7 +1,7 @@
 // sim-probe: what the simulated machine's profile reader and the core's formatting answer, for the
 // differential checks against the real Windows calls (see ProbeCases.h for the case files and output).
 //
-// Usage: sim-probe profile CASES CORPUS_FOLDER
+// Usage: sim-probe profile CASES CORPUS_FOLDER SYSTEM   (the files' bytes as SYSTEM reads them: W98, WINNT)
 //        sim-probe format CASES
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +15,7 @@
 #include "ProbeCases.h"
 #include "config/Capacities.h"
 #include "config/Text.h"
+#include "platform/sim/SimMachine.h"
 #include "platform/sim/SimProfile.h"
 #include "probe/PciScan.h"
 
@@ -26,10 +27,12 @@ std::optional<std::string> ReadFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-int RunProfileCases(const char* casesPath, const std::string& folder) {
+int RunProfileCases(const char* casesPath, const std::string& folder,
+                    const quelm::sim::ProfileReading& reading) {
   for (const auto& words : probe::ReadCases(casesPath)) {
     if (words.size() != 5) return 1;
-    const std::optional<std::string> contents = ReadFile(folder + "/" + words[0]);
+    std::optional<std::string> contents = ReadFile(folder + "/" + words[0]);
+    if (contents) contents = quelm::sim::ProfileText(*contents, reading);
     const std::optional<std::string_view> view =
         contents ? std::optional<std::string_view>(*contents) : std::nullopt;
     const std::string section = probe::Field(words[1]);
@@ -91,8 +94,12 @@ int RunFormatCases(const char* casesPath) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 4 && std::strcmp(argv[1], "profile") == 0) return RunProfileCases(argv[2], argv[3]);
+  if (argc == 5 && std::strcmp(argv[1], "profile") == 0) {
+    const std::optional<quelm::VersionRecord> version = quelm::sim::VersionForOsName(argv[4]);
+    if (!version) return 2;
+    return RunProfileCases(argv[2], argv[3], quelm::sim::ProfileReadingOf(*version, 1252));
+  }
   if (argc == 3 && std::strcmp(argv[1], "format") == 0) return RunFormatCases(argv[2]);
-  std::fprintf(stderr, "usage: sim-probe profile CASES FOLDER | format CASES\n");
+  std::fprintf(stderr, "usage: sim-probe profile CASES FOLDER SYSTEM | format CASES\n");
   return 2;
 }

@@ -117,7 +117,8 @@ TEST(RandomDisks, EveryRunEndsWithinItsBuffersAndReleasesWhatItOpened) {
     if (generate.Chance(60))
       disk.machine.registry.Create("Enum\\PCI\\VEN_1A2B&DEV_3C4D\\BUS_01&DEV_00&FUNC_00");
     for (int i = 0; i < 4; ++i) disk.machine.answers.push_back(generate.Answer());
-    disk.machine.installer.present = generate.Chance(80);
+    disk.machine.installer.presence =
+        generate.Chance(80) ? sim::InstallerPresence::kPresent : sim::InstallerPresence::kMissing;
     disk.machine.installer.exitCode = static_cast<uint32_t>(generate.Pick(5));
 
     const int32_t exitCode = disk.Run();

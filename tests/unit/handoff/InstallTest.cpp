@@ -1,6 +1,8 @@
 // Handing the card to the installer program: command line, window search, button, exit code.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -140,37 +142,50 @@ TEST(Install, WindowRules) {
   }
 }
 
-TEST(Install, InstallerProgramsThatMisbehaveNeverHangTheRun) {
+// Only an installer program that never shows what the launcher looks for and never ends keeps it
+// waiting for ever; a slow one is waited for, however slow, and its exit code kept.
+TEST(Install, OnlyInstallersThatNeverShowOrEndHangTheRun) {
   struct Case {
     const char* name;
     sim::InstallerWindow window;
+    uint32_t showAfterMs;
     bool hasButton;
     std::optional<uint32_t> lifetimeMs;
     bool clicked;
     bool hang;
     int32_t exitCode;
+    uint32_t windowPasses;  // 0: not checked
   };
-  constexpr auto kLimit = static_cast<uint32_t>(sim::kHangLimitMs);
+  constexpr uint32_t kMinute = 60 * 1000;
+  constexpr auto kEndedAfterHang = static_cast<int32_t>(sim::kEndedAfterHangExitCode);
   const Case cases[] = {
-      {"normal window", sim::InstallerWindow::kNormal, true, std::nullopt, true, false, 4},
-      {"off-screen window, ends by itself", sim::InstallerWindow::kOffscreen, true, 3000, false, false, 4},
-      {"hidden window, ends by itself", sim::InstallerWindow::kHidden, true, 3000, false, false, 4},
-      {"no window, ends by itself", sim::InstallerWindow::kNever, true, 500, false, false, 4},
-      {"no button, ends by itself", sim::InstallerWindow::kNormal, false, 800, false, false, 4},
-      {"no window and never ends", sim::InstallerWindow::kNever, true, std::nullopt, false, true,
-       static_cast<int32_t>(sim::kEndedAfterHangExitCode)},
-      {"no button and never ends", sim::InstallerWindow::kNormal, false, std::nullopt, false, true,
-       static_cast<int32_t>(sim::kEndedAfterHangExitCode)},
-      // Waited out pass by pass before: a program that ended only after days held the simulation for hours.
-      {"no window, ends only after the hang limit", sim::InstallerWindow::kNever, true, 2 * kLimit, false,
-       true, static_cast<int32_t>(sim::kEndedAfterHangExitCode)},
-      {"no button, ends only after the hang limit", sim::InstallerWindow::kNormal, false, 2 * kLimit, false,
-       true, static_cast<int32_t>(sim::kEndedAfterHangExitCode)},
+      {"normal window", sim::InstallerWindow::kNormal, 0, true, std::nullopt, true, false, 4, 1},
+      {"off-screen window, ends by itself", sim::InstallerWindow::kOffscreen, 0, true, 3000, false, false, 4,
+       0},
+      {"hidden window, ends by itself", sim::InstallerWindow::kHidden, 0, true, 3000, false, false, 4, 0},
+      {"no window, ends by itself", sim::InstallerWindow::kNever, 0, true, 500, false, false, 4, 0},
+      {"no button, ends by itself", sim::InstallerWindow::kNormal, 0, false, 800, false, false, 4, 0},
+      {"no window and never ends", sim::InstallerWindow::kNever, 0, true, std::nullopt, false, true,
+       kEndedAfterHang, 0},
+      {"no button and never ends", sim::InstallerWindow::kNormal, 0, false, std::nullopt, false, true,
+       kEndedAfterHang, 0},
+      {"off-screen window that never ends", sim::InstallerWindow::kOffscreen, 0, true, std::nullopt, false,
+       true, kEndedAfterHang, 0},
+      // Called hangs once the simulation gave up after ten minutes; the launcher would still be waiting.
+      {"window after ten minutes", sim::InstallerWindow::kNormal, 10 * kMinute, true, std::nullopt, true,
+       false, 4, 10 * kMinute / kWindowSearchPauseMs + 1},
+      {"window after a day", sim::InstallerWindow::kNormal, 24 * 60 * kMinute, true, std::nullopt, true,
+       false, 4, 24 * 60 * kMinute / kWindowSearchPauseMs + 1},
+      {"no button, ends after fifteen minutes", sim::InstallerWindow::kNormal, 0, false, 15 * kMinute, false,
+       false, 4, 0},
+      {"no window, ends after a day", sim::InstallerWindow::kNever, 0, true, 24 * 60 * kMinute, false, false,
+       4, 24 * 60 * kMinute / kWindowSearchPauseMs},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     SimDisk disk(Ini("Install,ShowMsg"));
     disk.machine.installer.window = c.window;
+    disk.machine.installer.showAfterMs = c.showAfterMs;
     disk.machine.installer.hasButton = c.hasButton;
     disk.machine.installer.lifetimeMs = c.lifetimeMs;
     disk.machine.installer.exitCode = 4;
@@ -178,6 +193,7 @@ TEST(Install, InstallerProgramsThatMisbehaveNeverHangTheRun) {
     const auto installers = disk.machine.EventsOf<sim::InstallerEvent>();
     ASSERT_EQ(1u, installers.size());
     EXPECT_EQ(c.clicked, installers[0].clicked);
+    if (c.windowPasses != 0) EXPECT_EQ(c.windowPasses, installers[0].windowPasses);
     EXPECT_EQ(c.hang ? 1u : 0u, disk.machine.EventsOf<sim::HangEvent>().size());
     EXPECT_EQ(std::vector<std::string>{"ShowMsg"}, disk.MessageKeys()) << "the script goes on afterwards";
     EXPECT_EQ(0u, disk.machine.OpenHandles());
@@ -187,11 +203,107 @@ TEST(Install, InstallerProgramsThatMisbehaveNeverHangTheRun) {
 TEST(Install, InstallerThatCannotStartEndsTheScriptWithItsError) {
   SimDisk disk(Ini("DetectCard,Install,ShowMsg,End"));
   disk.machine.AddPciFunction(1, 0, 0, 0x1A2B, 0x3C4D);
-  disk.machine.installer.present = false;
+  disk.machine.installer.presence = sim::InstallerPresence::kMissing;
   EXPECT_EQ(2, disk.Run()) << "ERROR_FILE_NOT_FOUND becomes the exit code";
   EXPECT_EQ(std::vector<std::string>{"InstallFailed"}, disk.MessageKeys());
   EXPECT_EQ(0u, disk.QuitRequests());
   EXPECT_EQ(0u, disk.machine.OpenHandles());
+}
+
+// Windows looks for a program named without a path in the launcher's folder, then the current directory,
+// then the system folders and the search path, names in any case; nowhere else.
+TEST(Install, InstallerProgramIsFoundWhereWindowsLooks) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> files;  // copies of the installer program on the disk
+    const char* launcherDirectory;
+    const char* currentDirectory;
+    std::vector<std::string> searchPath;
+    sim::InstallerPresence presence;
+    std::optional<std::string> foundAt;
+    int32_t exitCode;  // 4 once it ran, ERROR_FILE_NOT_FOUND when it could not start
+  };
+  using sim::InstallerPresence;
+  const Case cases[] = {
+      {"in the disk's root",
+       {"vadrun.exe"},
+       "D:\\",
+       "D:\\",
+       {},
+       InstallerPresence::kSearch,
+       "D:\\vadrun.exe",
+       4},
+      {"its name in capitals",
+       {"VADRUN.EXE"},
+       "D:\\",
+       "D:\\",
+       {},
+       InstallerPresence::kSearch,
+       "D:\\vadrun.exe",
+       4},
+      {"in the current directory",
+       {"SUB/vadrun.exe"},
+       "D:\\",
+       "D:\\SUB",
+       {},
+       InstallerPresence::kSearch,
+       "D:\\SUB\\vadrun.exe",
+       4},
+      {"the launcher's folder first",
+       {"BIN/vadrun.exe", "vadrun.exe"},
+       "D:\\BIN",
+       "D:\\",
+       {},
+       InstallerPresence::kSearch,
+       "D:\\BIN\\vadrun.exe",
+       4},
+      {"on the search path",
+       {"WINDOWS/vadrun.exe"},
+       "D:\\",
+       "D:\\",
+       {"D:\\SYSTEM", "D:\\WINDOWS"},
+       InstallerPresence::kSearch,
+       "D:\\WINDOWS\\vadrun.exe",
+       4},
+      {"in a folder nobody searches",
+       {"WIN98/vadrun.exe"},
+       "D:\\",
+       "D:\\",
+       {},
+       InstallerPresence::kSearch,
+       std::nullopt,
+       2},
+      {"nowhere", {}, "D:\\", "D:\\", {}, InstallerPresence::kSearch, std::nullopt, 2},
+      {"nowhere, taken as present", {}, "D:\\", "D:\\", {}, InstallerPresence::kPresent, std::nullopt, 4},
+      {"on the disk, taken as missing",
+       {"vadrun.exe"},
+       "D:\\",
+       "D:\\",
+       {},
+       InstallerPresence::kMissing,
+       std::nullopt,
+       2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SimDisk disk(Ini("Install,ShowMsg"));
+    std::filesystem::remove(disk.folder.Path() / "vadrun.exe");
+    disk.folder.Write("SUB/QUELM.INI", Ini("Install,ShowMsg"));
+    for (const std::string& file : c.files) disk.folder.Write(file, "");
+    disk.machine.launcherDirectory = c.launcherDirectory;
+    disk.machine.currentDirectory = c.currentDirectory;
+    disk.machine.searchPath = c.searchPath;
+    disk.machine.installer.presence = c.presence;
+    disk.machine.installer.exitCode = 4;
+    EXPECT_EQ(c.exitCode, disk.Run());
+    const auto installers = disk.machine.EventsOf<sim::InstallerEvent>();
+    ASSERT_EQ(1u, installers.size());
+    EXPECT_EQ(c.foundAt, installers[0].foundAt);
+    EXPECT_EQ(c.exitCode == 4, installers[0].started);
+    EXPECT_EQ(
+        c.exitCode == 4 ? std::vector<std::string>{"ShowMsg"} : std::vector<std::string>{"InstallFailed"},
+        disk.MessageKeys());
+  }
 }
 
 TEST(Install, WindowSearchPausesBetweenPasses) {

@@ -87,5 +87,57 @@ TEST(ShellLaunch, MacrosBeginAtWholeCharacters) {
   }
 }
 
+// The run tells which files the shell is handed that are not on the disk, and whether the installation
+// directory is there; of paths that lie on no simulated drive it cannot tell.
+TEST(ShellLaunch, SaysWhatIsMissingOnTheDisk) {
+  struct Case {
+    const char* name;
+    std::string programLine;
+    std::vector<std::string> files;  // on the disk, besides QUELM.INI
+    std::optional<bool> fileExists;
+    std::optional<bool> directoryExists;
+    std::optional<bool> installDirExists;
+  };
+  const Case cases[] = {
+      {"all there",
+       "[CWD]\\README.TXT,x,[CWD]\\TOOLS",
+       {"README.TXT", "TOOLS/T.EXE", "WIN98/A.INF"},
+       true,
+       true,
+       true},
+      {"names in another case",
+       "[CWD]\\readme.txt,x,[CWD]\\tools",
+       {"README.TXT", "TOOLS/T.EXE", "win98/A.INF"},
+       true,
+       true,
+       true},
+      {"nothing there", "[CWD]\\README.TXT,x,[CWD]\\TOOLS", {}, false, false, false},
+      {"a folder is no file",
+       "[CWD]\\TOOLS,x,[CWD]\\README.TXT",
+       {"README.TXT", "TOOLS/T.EXE"},
+       false,
+       false,
+       false},
+      {"on an unmapped drive, and by name only",
+       "C:\\NOTES.TXT,x,notepad",
+       {},
+       std::nullopt,
+       std::nullopt,
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SimDisk disk("[Application]\r\nW98=ExecIt\r\n[SubDir]\r\nW98=\\WIN98\r\n[ExecIt]\r\nprogram=" +
+                 c.programLine + "\r\n");
+    for (const std::string& file : c.files) disk.folder.Write(file, "");
+    disk.Run();
+    const auto opened = disk.machine.EventsOf<sim::ShellEvent>();
+    ASSERT_EQ(1u, opened.size());
+    EXPECT_EQ(c.fileExists, opened[0].fileExists);
+    EXPECT_EQ(c.directoryExists, opened[0].directoryExists);
+    EXPECT_EQ(c.installDirExists, disk.machine.EventsOf<sim::StartEvent>().at(0).installDirExists);
+  }
+}
+
 }  // namespace
 }  // namespace quelm

@@ -123,10 +123,9 @@ TEST(ReadProfileString, FindsValuesAsWineDoes) {
       {"8-bit text passes unchanged", "[S\xE9]\r\nk=\x80\xFF\r\n", "S\xE9", "k", "d", "\x80\xFF"},
       // Wine folds only A to Z; Windows would match these.
       {"accented letters are not folded", "[S\xE9]\r\nk=v\r\n", "S\xC9", "k", "d", "d"},
-      // Characters beyond 8 bits become '?' (Wine would turn some into their code page 1252 byte or best
-      // fit, "€" into 0x80; this one has neither).
-      {"UTF-8 with mark", "\xEF\xBB\xBF[S]\r\nk=\xC3\xA9\xE4\xB8\xAD\r\n", "S", "k", "d", "\xE9?"},
-      {"UTF-16LE with mark", "\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0\xE9\0\x2D\x4E"s, "S", "k", "d", "\xE9?"},
+      // The reader takes bytes: marks are the business of the Windows version that reads the file.
+      {"a UTF-8 mark makes line 1 no header", "\xEF\xBB\xBF[S]\r\nk=v\r\n", "S", "k", "d", "d"},
+      {"UTF-16 is bytes with zeros between", "\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0v\0"s, "S", "k", "d", "d"},
       {"default loses trailing spaces", kSample, "Sec", "absent", "two words  ", "two words"},
       {"default keeps a trailing tab", kSample, "Sec", "absent", "tab\t", "tab\t"},
       {"default of blanks reads as one", kSample, "Sec", "absent", "   ", " "},
@@ -182,6 +181,58 @@ TEST(ReadProfileString, SizeZeroWritesNothing) {
   EXPECT_TRUE(result.junkIntact);
 }
 
+// The same file on each Windows version: the 16-bit profile code of Windows 9x and Win32s sees plain
+// bytes and only the first 64 KB; NT 3.x and 4.0 see plain bytes, all of them; Windows 2000 and later
+// read a file marked FF FE as UTF-16. No system knows the UTF-8 mark.
+TEST(SimMachineProfile, ReadsTheBytesAsEachWindowsVersionDoes) {
+  const auto utf16 = [](const std::u16string& text) {
+    std::string bytes = "\xFF\xFE";
+    for (const char16_t unit : text)
+      bytes += std::string{static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    return bytes;
+  };
+  const std::string tail = "[Late]\r\nk=seen";
+  // A comment line that makes the file end `over` bytes past 64 KB.
+  const auto padding = [&tail](size_t over) {
+    return "[Pad]\r\n" + std::string(kSixteenBitProfileLimit + over - tail.size() - 9, ';') + "\r\n";
+  };
+  struct Case {
+    const char* name;
+    std::string bytes;
+    const char* section;
+    const char* key;
+    // Windows 98 and Win32s, NT 4.0, and XP: the value read, or "-" for the default.
+    const char* onWindows9x;
+    const char* onNt4;
+    const char* onXp;
+  };
+  const Case cases[] = {
+      {"8-bit text", "[S]\r\nk=Ger\xE4t\r\n", "S", "k", "Ger\xE4t", "Ger\xE4t", "Ger\xE4t"},
+      {"UTF-8 mark before the header", "\xEF\xBB\xBF[S]\r\nk=v\r\n", "S", "k", "-", "-", "-"},
+      {"UTF-8 mark before a comment", "\xEF\xBB\xBF; note\r\n[S]\r\nk=v\r\n", "S", "k", "v", "v", "v"},
+      {"UTF-8 text stays bytes", "[S]\r\nk=Ger\xC3\xA4t\r\n", "S", "k", "Ger\xC3\xA4t", "Ger\xC3\xA4t",
+       "Ger\xC3\xA4t"},
+      {"UTF-16 with its mark", utf16(u"[S]\r\nk=Ger\u00E4t \u2013 \u4E2D\r\n"), "S", "k", "-", "-",
+       "Ger\xE4t \x96 ?"},
+      {"UTF-16 big-endian mark is not known", "\xFE\xFF\0[\0S\0]\0\r\0\n\0k\0=\0v"s, "S", "k", "-", "-", "-"},
+      {"a value that ends with the 65,536th byte", padding(0) + tail, "Late", "k", "seen", "seen", "seen"},
+      {"a value that ends one byte later", padding(1) + tail, "Late", "k", "see", "seen", "seen"},
+      {"a section past the first 64 KB", padding(tail.size()) + tail, "Late", "k", "-", "seen", "seen"},
+  };
+  for (const Case& c : cases) {
+    for (const auto& [system, expected] : {std::pair{"W98", c.onWindows9x}, std::pair{"OTHER", c.onWindows9x},
+                                           std::pair{"NT40", c.onNt4}, std::pair{"WINNT", c.onXp}}) {
+      SCOPED_TRACE(std::string(c.name) + " on " + system);
+      testing::SimDisk disk("");
+      disk.folder.Write("QUELM.INI", c.bytes);
+      disk.SetOs(system);
+      char buffer[64];
+      disk.machine.ReadProfileString(c.section, c.key, "-", buffer, sizeof(buffer), "D:\\QUELM.INI");
+      EXPECT_EQ(std::string(expected), buffer);
+    }
+  }
+}
+
 // A run keeps what it has read of a file; the machine must still see a disk changed between runs, and
 // reads made outside a run must see the file as it is now.
 TEST(SimMachineProfile, SeesTheDiskAsItIsAtEachRun) {
@@ -211,10 +262,12 @@ TEST(SimMachineProfile, SeesTheDiskAsItIsAtEachRun) {
 // the sanitizers, and none for the square of the list.
 TEST(SimMachineProfile, LongCardListTakesTimeInProportionToItsLength) {
   constexpr int kEntries = 20000;
-  std::string ini = "[Application]\r\nW98=DetectCard,End\r\n[DetectCard]\r\n";
+  // Windows 2000 and later read all of such a file; Windows 9x would see only its first 64 KB.
+  std::string ini = "[Application]\r\nWINNT=DetectCard,End\r\n[DetectCard]\r\n";
   for (int entry = 1; entry < kEntries; ++entry) ini += std::to_string(entry) + "=4660,22136,PCI,0,0\r\n";
   ini += std::to_string(kEntries) + "=6699,15437,AGP,1,0\r\n";  // the one card on the bus, last
   testing::SimDisk disk(ini);
+  disk.SetOs("WINNT");
   disk.machine.AddPciFunction(1, 0, 0, 0x1A2B, 0x3C4D);
 
   const auto start = std::chrono::steady_clock::now();

@@ -131,10 +131,17 @@ std::vector<Scenario> HostileScenarios() {
        },
        {{"NotSupport"}}},
       {"QUELM.INI is binary", std::string(kBinaryFile, sizeof kBinaryFile - 1), nullptr, {{"NotSupport"}}},
-      {"QUELM.INI of 8 MB, its script at the end",
+      {"QUELM.INI of 8 MB, its script at the end: Windows XP reads it all",
+       std::string(8u << 20, ';').replace(0, 1, "[Padding]\r\n") + "\r\n[Application]\r\nWINNT=ShowMsg\r\n" +
+           kMessages,
+       [](SimDisk& disk) {
+         disk.SetOs("WINNT");
+       },
+       {{"ShowMsg"}}},
+      {"QUELM.INI of 8 MB, its script at the end: Windows 98 reads only its first 64 KB",
        std::string(8u << 20, ';').replace(0, 1, "[Padding]\r\n") + "\r\n" + WithScript("ShowMsg"),
        nullptr,
-       {{"ShowMsg"}}},
+       {{"NotSupport"}}},
       // --- Registry entries that do not fit -------------------------------------------------------
       {"USB supplement name longer than its buffer: not installed, so the question is asked",
        WithScript("ShowUSBMsg,ShowMsg"),

@@ -30,6 +30,8 @@ struct Scenario {
 
 inline void UseExampleDisk(SimDisk& disk) {
   disk.machine.fileSystem.MapDrive('D', QUELM_EXAMPLES_DIR "/disk");
+  // The stand-in installer program joins the example disk when the disk is made.
+  disk.machine.installer.presence = sim::InstallerPresence::kPresent;
   sim::LoadRegFile(disk.machine.registry, QUELM_EXAMPLES_DIR "/machine/win98-card.reg");
   disk.machine.AddPciFunction(0, 0, 0, 0x8086, 0x7190);
   disk.machine.AddPciFunction(1, 0, 0, 0x1A2B, 0x3C4D);
@@ -74,7 +76,7 @@ inline std::vector<Scenario> ExampleScenarios() {
            kMessages,
        [](SimDisk& disk) {
          disk.machine.AddPciFunction(1, 0, 0, 0x1A2B, 0x3C4D);
-         disk.machine.installer.present = false;
+         disk.machine.installer.presence = sim::InstallerPresence::kMissing;
        }},
   };
 }

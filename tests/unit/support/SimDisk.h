@@ -38,11 +38,13 @@ class TempFolder {
   std::filesystem::path path_;
 };
 
-// A machine with a disk as drive D: holding QUELM.INI, started in D:\ on Windows 98 by default.
+// A machine with a disk as drive D: holding QUELM.INI and the installer program, started in D:\ on
+// Windows 98 by default.
 class SimDisk {
  public:
   explicit SimDisk(const std::string& ini) {
     if (!ini.empty()) folder.Write("QUELM.INI", ini);
+    folder.Write("vadrun.exe", "");
     machine.fileSystem.MapDrive('D', folder.Path());
   }
   void SetOs(const std::string& name) { machine.version = *sim::VersionForOsName(name); }

@@ -1,5 +1,5 @@
 // quelm-sim lint on a corpus of faulty disks, one per check: each gets exactly its expected findings,
-// and only findings of its own check.
+// and only findings of its own check; and the checks whose disks are made on the fly.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,6 +8,7 @@
 #include <string>
 
 #include "DiskLint.h"
+#include "support/SimDisk.h"
 
 namespace quelm {
 namespace {
@@ -26,8 +27,12 @@ TEST(DiskLint, EachFaultyDiskGetsExactlyItsFindings) {
     const std::string check = entry.path().filename().string();
     SCOPED_TRACE(check);
     ++disks;
-    const std::vector<tool::Finding> findings =
-        tool::LintProfile(sim::ProfileFile(ReadWhole(entry.path() / "QUELM.INI")), 1252);
+    sim::FileSystem files;
+    files.MapDrive('D', entry.path());
+    tool::DiskToLint disk;
+    disk.bytes = ReadWhole(entry.path() / "QUELM.INI");
+    disk.files = &files;
+    const std::vector<tool::Finding> findings = tool::LintDisk(disk);
     EXPECT_EQ(ReadWhole(entry.path() / "expected.txt"), tool::RenderFindings(findings, "QUELM.INI", 1252));
     for (const tool::Finding& finding : findings) EXPECT_EQ(check, finding.check) << finding.message;
     EXPECT_EQ(check == "clean", findings.empty());
@@ -36,7 +41,7 @@ TEST(DiskLint, EachFaultyDiskGetsExactlyItsFindings) {
           << "the disk authors' guide lists every check";
     }
   }
-  EXPECT_GE(disks, 26u) << "the corpus holds a disk per check and a clean one";
+  EXPECT_GE(disks, 33u) << "the corpus holds a disk per check and a clean one";
 }
 
 // Little-endian UTF-16 with its byte-order mark, as Notepad saves "Unicode".
@@ -62,7 +67,7 @@ TEST(DiskLint, FindingsCarryTheLineEditorsCount) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::vector<tool::Finding> findings = tool::LintProfile(sim::ProfileFile(c.ini), 1252);
+    const std::vector<tool::Finding> findings = tool::LintDisk(tool::DiskToLint{c.ini});
     bool found = false;
     for (const tool::Finding& finding : findings) {
       if (finding.check != "unknown-command") continue;
@@ -70,6 +75,70 @@ TEST(DiskLint, FindingsCarryTheLineEditorsCount) {
       EXPECT_EQ(c.line, finding.line);
     }
     EXPECT_TRUE(found);
+  }
+}
+
+std::vector<tool::Finding> FindingsOf(const std::vector<tool::Finding>& findings, const std::string& check) {
+  std::vector<tool::Finding> found;
+  for (const tool::Finding& finding : findings) {
+    if (finding.check == check) found.push_back(finding);
+  }
+  return found;
+}
+
+// A name a plain ISO 9660 CD carries has up to eight letters, digits or underscores and an extension of
+// up to three; case does not matter. Each name here is a [SubDir] folder that is on the disk.
+TEST(DiskLint, NamesACdWithoutLongNamesCannotCarryAreFound) {
+  struct Case {
+    const char* folder;
+    bool found;
+  };
+  const Case cases[] = {
+      {"WIN98", false}, {"win98", false},   {"W98_DRV", false},  {"DRIVERS1", false},
+      {"DRV.D", false}, {"DRV.INF", false}, {"DRIVERS12", true}, {"Win98SE-Drivers", true},
+      {"MY DRV", true}, {"DRV.INFO", true}, {"A.B.C", true},     {"DRV.", true},
+      {".DRV", true},   {"\xC4RGER", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.folder);
+    testing::TempFolder folder;
+    folder.Write("vadrun.exe", "");
+    folder.Write(std::string(c.folder) + "/A.INF", "");
+    sim::FileSystem files;
+    files.MapDrive('D', folder.Path());
+    tool::DiskToLint disk{
+        "[Application]\r\nW98=Install\r\n[SubDir]\r\nW98=\\" + std::string(c.folder) + "\r\n", &files};
+    const auto findings = tool::LintDisk(disk);
+    EXPECT_EQ(c.found ? 1u : 0u, FindingsOf(findings, "not-8.3").size());
+    EXPECT_TRUE(FindingsOf(findings, "missing-folder").empty()) << "the folder is there, in any case";
+  }
+}
+
+// Windows 95, 98 and Me read the first 64 KB of the file; the finding names the line where that part
+// ends. Every line here is 16 bytes long, so 64 KB end with line 4096.
+TEST(DiskLint, FileLongerThanWindows9xReadsIsFound) {
+  struct Case {
+    const char* name;
+    const char* system;
+    size_t size;
+    unsigned line;  // of the finding; 0 for none
+  };
+  const Case cases[] = {
+      {"64 KB for Windows 98", "W98", 65536, 0},
+      {"a byte more for Windows 98", "W98", 65537, 4096},
+      {"a line more for Windows 95", "W95A", 65536 + 16, 4096},
+      {"a line more, only for Windows XP", "WINNT", 65536 + 16, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string ini = "[Application] \r\n" + std::string(c.system) + "=ShowMsgAbc" +
+                      std::string(10 - std::string(c.system).size(), ' ') + "\r\n";
+    while (ini.size() + 16 <= c.size) ini += ";aaaaaaaaaaaaa\r\n";
+    ini += std::string(c.size - ini.size(), ';');
+    ASSERT_EQ(c.size, ini.size());
+    const auto findings = FindingsOf(tool::LintDisk(tool::DiskToLint{ini}), "long-file");
+    ASSERT_EQ(c.line == 0 ? 0u : 1u, findings.size());
+    if (c.line != 0) EXPECT_EQ(c.line, findings[0].line);
   }
 }
 

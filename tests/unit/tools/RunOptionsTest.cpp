@@ -122,7 +122,8 @@ TEST(RenderJson, EveryTextIsValidJsonWhateverTheBytes) {
                                     sim::ShellEvent{"A.EXE", std::nullopt}, sim::ExitEvent{-1}};
   EXPECT_EQ(
       "{\"event\":\"message\",\"key\":\"Key\xC5\xB8\",\"style\":48,\"text\":\"Caf\xC3\xA9\\r\\n\\t\\u0001\","
-      "\"answer\":\"OK\"}\n{\"event\":\"shell\",\"file\":\"A.EXE\",\"directory\":null}\n"
+      "\"answer\":\"OK\"}\n{\"event\":\"shell\",\"file\":\"A.EXE\",\"directory\":null,\"fileExists\":null,"
+      "\"directoryExists\":null}\n"
       "{\"event\":\"exit\",\"exitCode\":-1}\n",
       RenderJson(events));
 }

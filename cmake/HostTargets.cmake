@@ -31,6 +31,7 @@ add_library(quelm_sim STATIC
   src/platform/sim/SimProfile.cpp
   src/platform/sim/SimRegistry.cpp
   src/platform/sim/SimText.cpp
+  src/platform/sim/WindowsReleases.cpp
   src/platform/sim/RegFile.cpp
   ${QUELM_HOST_SIM_PLATFORM_SOURCES}
 )
@@ -44,9 +45,10 @@ if(QUELM_FUZZ)
 endif()
 
 # Everything of quelm-sim but its option parser, so that tests can drive it directly.
-add_library(quelm_sim_tool STATIC tools/quelm-sim/DiskLint.cpp tools/quelm-sim/EventRendering.cpp
-            tools/quelm-sim/HostPciBus.cpp
-            tools/quelm-sim/RunOptions.cpp
+add_library(quelm_sim_tool STATIC tools/quelm-sim/AgpCapability.cpp tools/quelm-sim/DiskLint.cpp
+            tools/quelm-sim/EventRendering.cpp tools/quelm-sim/GuideTables.cpp tools/quelm-sim/HostPciBus.cpp
+            tools/quelm-sim/LspciListing.cpp tools/quelm-sim/NearestWord.cpp tools/quelm-sim/PciFunctionText.cpp
+            tools/quelm-sim/RunOptions.cpp tools/quelm-sim/ScanRendering.cpp
             ${QUELM_HOST_TOOL_PLATFORM_SOURCES})
 target_include_directories(quelm_sim_tool PUBLIC ${PROJECT_SOURCE_DIR}/tools/quelm-sim)
 target_link_libraries(quelm_sim_tool PUBLIC quelm_sim nlohmann_json::nlohmann_json)

@@ -7,18 +7,17 @@
 namespace quelm {
 
 bool LauncherApp::DetectCard(const char* section) {
-  if (!quelm::DetectCard(Configuration(), probe, section, record.card)) {
-    ShowMessage(section, MessageStyle::kOk);
-    return false;
-  }
-  if (observer_) observer_->OnCardDetected(record.card);
-  return true;
+  const bool found = quelm::DetectCard(Configuration(), probe, section, record.card);
+  if (observer_) observer_->OnCardListDone(section, record, found);
+  if (!found) ShowMessage(section, MessageStyle::kOk);
+  return found;
 }
 
 bool LauncherApp::CheckPciKey() {
-  if (quelm::CheckPciKey(platform_, record.card)) return true;
-  ShowMessage("CheckPCIKey", MessageStyle::kOk);  // whatever the token's suffix
-  return false;
+  const bool found = quelm::CheckPciKey(platform_, record.card);
+  if (observer_) observer_->OnKeyCheckDone(record, found);
+  if (!found) ShowMessage("CheckPCIKey", MessageStyle::kOk);  // whatever the token's suffix
+  return found;
 }
 
 bool LauncherApp::Install() {

@@ -50,10 +50,13 @@ ScriptFlow RunEnd(LauncherApp& app, const char*) {
 // "ShowMsg" comes before "ShowUSBMsg", which is harmless because the two differ from their fifth
 // letter on.
 const ScriptCommand kScriptCommands[] = {
-    {"DetectCard", WordMatch::kPrefix, RunDetectCard}, {"CheckPCIKey", WordMatch::kPrefix, RunCheckPciKey},
-    {"ShowMsg", WordMatch::kPrefix, RunShowMsg},       {"ShowUSBMsg", WordMatch::kPrefix, RunShowUsbMsg},
-    {"Install", WordMatch::kPrefix, RunInstall},       {"Exec", WordMatch::kPrefix, RunExec},
-    {"End", WordMatch::kWholeToken, RunEnd},
+    {"DetectCard", WordMatch::kPrefix, CommandKind::kDetectCard, RunDetectCard},
+    {"CheckPCIKey", WordMatch::kPrefix, CommandKind::kCheckPciKey, RunCheckPciKey},
+    {"ShowMsg", WordMatch::kPrefix, CommandKind::kShowMsg, RunShowMsg},
+    {"ShowUSBMsg", WordMatch::kPrefix, CommandKind::kShowUsbMsg, RunShowUsbMsg},
+    {"Install", WordMatch::kPrefix, CommandKind::kInstall, RunInstall},
+    {"Exec", WordMatch::kPrefix, CommandKind::kExec, RunExec},
+    {"End", WordMatch::kWholeToken, CommandKind::kEnd, RunEnd},
 };
 const unsigned kScriptCommandCount = sizeof(kScriptCommands) / sizeof(kScriptCommands[0]);
 

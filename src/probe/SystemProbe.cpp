@@ -3,12 +3,6 @@
 
 namespace quelm {
 
-namespace {
-
-constexpr const char* kUsbSupplementKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OSR21";
-
-}  // namespace
-
 const char* CommandTail(const char* commandLine) {
   const unsigned char* at = reinterpret_cast<const unsigned char*>(commandLine ? commandLine : "");
   if (*at == '"') {
@@ -41,27 +35,7 @@ bool SystemProbe::GetBaseDirectory(char* buffer, unsigned size) {
 OsKind SystemProbe::ClassifyOs() {
   VersionRecord version;
   platform_.ReadVersion(version);
-  version.serviceText[kServiceTextCapacity - 1] = '\0';
-  const unsigned major = version.majorVersion;
-  const unsigned minor = version.minorVersion;
-  if (version.platformId == kWindows9xPlatform) {
-    if (major == 4 && minor == 10) return OsKind::W98;
-    if (major == 4 && minor == 0) {
-      const TextView service(version.serviceText);
-      const char second = service.length >= 2 ? service[1] : '\0';
-      if (second == 'B' || second == 'b') return OsKind::W95B;
-      if (second == 'C' || second == 'c') return OsKind::W95C;
-      return service.IsEmpty() ? OsKind::W95A : OsKind::WIN95;
-    }
-    return OsKind::WIN95;
-  }
-  if (version.platformId == kWindowsNtPlatform) {
-    if (major == 3 && minor >= 50) return OsKind::NT35X;
-    if (major == 4 && minor == 0) return OsKind::NT40;
-    if (major == 3 && minor == 1) return OsKind::NT31;
-    return OsKind::WINNT;
-  }
-  return OsKind::OTHER;
+  return ClassifyVersion(version);
 }
 
 bool SystemProbe::IsUsbSupplementInstalled() {
@@ -69,9 +43,9 @@ bool SystemProbe::IsUsbSupplementInstalled() {
   if (!platform_.OpenRegistryKey(Platform::kLocalMachine, kUsbSupplementKey, key)) return false;
   // Zeroed first: the value's type is not consulted, and short binary data must not meet stale bytes.
   char displayName[kNameCapacity] = {};
-  const bool read = platform_.QueryRegistryValue(key, "DisplayName", displayName, kNameCapacity);
+  const bool read = platform_.QueryRegistryValue(key, kUsbSupplementValue, displayName, kNameCapacity);
   platform_.CloseRegistryKey(key);
-  return read && StartsWith(TextView(displayName, 3), "USB");
+  return read && StartsWith(TextView(displayName, 3), kUsbSupplementPrefix);
 }
 
 LeadBytes SystemProbe::ReadLeadBytes() const {

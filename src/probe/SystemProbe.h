@@ -11,6 +11,13 @@
 
 namespace quelm {
 
+// Where the Windows 95 USB supplement leaves its uninstall entry, and what the launcher takes as its
+// sign: a DisplayName beginning with these letters, in this case.
+inline constexpr const char* kUsbSupplementKey =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OSR21";
+inline constexpr const char* kUsbSupplementValue = "DisplayName";
+inline constexpr const char* kUsbSupplementPrefix = "USB";
+
 // The command line less the program name (quoted or not) and the characters of code 1 to 32 after it.
 const char* CommandTail(const char* commandLine);
 

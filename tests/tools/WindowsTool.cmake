@@ -18,21 +18,29 @@ set_tests_properties(e2e.quelm-sim-exe.cleanup PROPERTIES FIXTURES_CLEANUP wine_
 set_tests_properties(e2e.quelm-sim-exe.setup e2e.quelm-sim-exe.cleanup PROPERTIES LABELS e2e SKIP_RETURN_CODE 77)
 
 # NAME, the arguments after quelm-sim (a list), the recorded output (or "" for a usage error), the
-# checking script (ExpectOutput.cmake or ExpectUsageError.cmake) and the exit status it must end with.
+# checking script (ExpectOutput.cmake or ExpectUsageError.cmake) and the exit status it must end with;
+# a sixth argument is the folder to run in, for relative paths.
 function(quelm_sim_exe_test name arguments expected script status)
+  set(runIn .)
+  if(ARGC GREATER 5)
+    set(runIn ${ARGV5})
+  endif()
   add_test(NAME e2e.quelm-sim-exe.${name}
     COMMAND ${CMAKE_COMMAND} "-DPROGRAM=${QUELM_WINE_TOOL_PROGRAM}" "-DARGUMENTS=${arguments}"
-            -DEXPECTED=${expected} -DSTATUS=${status} -P ${CMAKE_CURRENT_SOURCE_DIR}/${script})
+            -DEXPECTED=${expected} -DSTATUS=${status} -DRUN_IN=${runIn} -P ${CMAKE_CURRENT_SOURCE_DIR}/${script})
   # The wrapper's skip line reaches ctest inside the script's failure message.
   set_tests_properties(e2e.quelm-sim-exe.${name} PROPERTIES LABELS e2e FIXTURES_REQUIRED wine_tool TIMEOUT 90
     SKIP_REGULAR_EXPRESSION "SKIPPED: the win64 Wine tests do not run here")
 endfunction()
 
 # What only Windows has: scan reads SetupAPI's device list, in which the prefix holds the functions of
-# the recorded Linux tree, so both list the same; and run --pci-host (ARGUMENTS, a run of the example
-# disk expected to give EXPECTED) finds the example card there.
+# the recorded Linux tree, so both list the same; the list gives no configuration space, so card
+# entries cannot tell AGP, say PCI and end with status 1; and run --pci-host (ARGUMENTS, a run of the
+# example disk expected to give EXPECTED) finds the example card there.
 function(quelm_sim_exe_device_list_tests arguments expected)
   quelm_sim_exe_test(scan-device-list "scan" ${CMAKE_CURRENT_SOURCE_DIR}/tools/data/scan-machine.txt
                      ExpectOutput.cmake 0)
+  quelm_sim_exe_test(scan-entries-device-list "scan;--entries"
+                     ${CMAKE_CURRENT_SOURCE_DIR}/tools/data/scan-device-list-entries.txt ExpectOutput.cmake 1)
   quelm_sim_exe_test(run-pci-host-device-list "${arguments};--pci-host" ${expected} ExpectOutput.cmake 0)
 endfunction()

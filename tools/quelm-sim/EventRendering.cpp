@@ -1,6 +1,7 @@
 // A run's events as a person reads them, or as one JSON object per line.
 #include "EventRendering.h"
 
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -29,6 +30,38 @@ Json Known(const std::optional<bool>& fact) {
   return fact ? Json(*fact) : Json(nullptr);
 }
 
+Json Strings(const std::vector<std::string>& texts,
+             const std::function<std::string(const std::string&)>& convert) {
+  Json array = Json::array();
+  for (const std::string& text : texts) array.push_back(convert(text));
+  return array;
+}
+
+std::string Hex4(uint16_t value) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  return {kDigits[value >> 12], kDigits[(value >> 8) & 15], kDigits[(value >> 4) & 15], kDigits[value & 15]};
+}
+
+std::string Joined(const std::vector<std::string>& parts, const char* separator = ", ") {
+  std::string out;
+  for (const std::string& part : parts) out += (out.empty() ? "" : separator) + part;
+  return out;
+}
+
+// Why the run took the script it took: the system the machine is, the name the launcher gives it, the
+// releases that name stands for, and the line of QUELM.INI that holds the script.
+std::string ScriptChoice(const sim::StartEvent& e) {
+  std::string out = "\n  Windows: " + e.windows;
+  if (e.osName.empty()) return out + ", which the launcher has no name for: it reads no script";
+  out += ", which the launcher calls " + e.osName + " (" + e.osName + " stands for " +
+         (e.standsFor.empty() ? "no release of Windows" : e.standsFor) + ")";
+  if (!e.script)
+    return out + "\n  Script: [Application] has no " + e.osName + " entry, so NotSupport follows";
+  return out + "\n  Script: " +
+         (e.scriptLine != 0 ? "line " + std::to_string(e.scriptLine) + ", " : std::string()) + e.osName +
+         "=" + *e.script;
+}
+
 // " (missing on the disk)" after a path the machine can see is not there.
 std::string MissingMark(const std::optional<bool>& exists, const char* what) {
   return exists.value_or(true) ? "" : std::string(" (") + what + " is not on the disk)";
@@ -45,7 +78,40 @@ struct JsonEvent {
             {"installDir", Text(e.installDir)},
             {"installDirExists", Known(e.installDirExists)},
             {"usbSupplementInstalled", e.usbSupplementInstalled},
-            {"pciAccess", e.pciAccess}};
+            {"pciAccess", e.pciAccess},
+            {"windows", e.windows},
+            {"standsFor", e.standsFor},
+            {"script", e.script ? Json(Text(*e.script)) : Json(nullptr)},
+            {"scriptLine", e.scriptLine}};
+  }
+  Json operator()(const sim::CardListEvent& e) const {
+    Json entries = Json::array();
+    for (const sim::CardEntryTried& tried : e.entries) {
+      Json entry = {{"key", tried.key}, {"entry", Text(tried.entry)}};
+      entry["vendorId"] = tried.namesCard ? Json(Hex4(tried.vendorId)) : Json(nullptr);
+      entry["deviceId"] = tried.namesCard ? Json(Hex4(tried.deviceId)) : Json(nullptr);
+      entry["foundAt"] = tried.foundAt;
+      entries.push_back(entry);
+    }
+    return {{"event", "cardList"},
+            {"section", Text(e.section)},
+            {"found", e.found},
+            {"pciAccess", e.pciAccess},
+            {"entries", entries}};
+  }
+  Json operator()(const sim::KeyCheckEvent& e) const {
+    const auto text = [this](const std::string& value) {
+      return Text(value);
+    };
+    return {{"event", "keyCheck"},
+            {"hardwareId", Text(e.hardwareId)},
+            {"location", Text(e.location)},
+            {"found", e.found},
+            {"verdict", e.verdict},
+            {"hardwareKeys", Strings(e.hardwareKeys, text)},
+            {"instanceKeys", Strings(e.instanceKeys, text)},
+            {"match", e.match.empty() ? Json(nullptr) : Json(Text(e.match))},
+            {"nearestMiss", e.nearestMiss.empty() ? Json(nullptr) : Json(Text(e.nearestMiss))}};
   }
   Json operator()(const sim::MessageEvent& e) const {
     return {{"event", "message"},
@@ -99,8 +165,38 @@ struct TextEvent {
         << ", base directory \"" << e.baseDir << "\", configuration file \"" << e.iniPath
         << "\", installation directory \"" << e.installDir << "\""
         << MissingMark(e.installDirExists, "that folder") << ", USB supplement "
-        << (e.usbSupplementInstalled != 0 ? "installed" : "not installed") << ", PCI access: " << e.pciAccess;
+        << (e.usbSupplementInstalled != 0 ? "installed" : "not installed") << ", PCI access: " << e.pciAccess
+        << ScriptChoice(e);
     return out.str();
+  }
+  std::string operator()(const sim::CardListEvent& e) const {
+    std::string out =
+        "Card list [" + e.section + "]" +
+        (e.pciAccess == "none" ? " (the launcher cannot read the bus here: every function reads as absent)"
+                               : "") +
+        ":";
+    for (const sim::CardEntryTried& tried : e.entries) {
+      out += "\n  " + tried.key + "=" + tried.entry + ": ";
+      if (!tried.namesCard) {
+        out += "names no card (no vendor or device field)";
+      } else {
+        out += Hex4(tried.vendorId) + ":" + Hex4(tried.deviceId) +
+               (tried.foundAt.empty() ? " is not on the bus" : " is on the bus at " + Joined(tried.foundAt));
+      }
+    }
+    if (e.entries.empty()) out += "\n  no entry 1";
+    return out + "\n  " +
+           (e.found ? "the first entry on the bus is the card" : "no entry's card is on the bus");
+  }
+  std::string operator()(const sim::KeyCheckEvent& e) const {
+    std::string out = "Key check: HKLM\\Enum\\PCI searched for a hardware key containing \"" + e.hardwareId +
+                      "\" (with case) and in it an instance key containing \"" + e.location +
+                      "\": " + (e.found ? "found, " + e.match : "not found (" + e.verdict + ")");
+    if (!e.found && !e.hardwareKeys.empty())
+      out += "\n  hardware keys with the ID: " + Joined(e.hardwareKeys);
+    if (!e.found && !e.instanceKeys.empty()) out += "\n  their instance keys: " + Joined(e.instanceKeys);
+    if (!e.nearestMiss.empty()) out += "\n  nearest miss: " + e.nearestMiss;
+    return out;
   }
   std::string operator()(const sim::MessageEvent& e) const {
     return "Message \"" + e.key + "\" [" + StyleName(e.style) + "]:\n" + Indented(e.text) + "\n  answered " +

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "PciFunctionText.h"
 #include "probe/PciScan.h"
 
 namespace quelm::tool {
@@ -16,40 +17,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct FunctionName {
-  uint32_t domain = 0;
-  PciAddress address;
-};
-
-// 1 to `maximumDigits` hexadecimal digits and nothing else.
-std::optional<uint32_t> ParseHex(std::string_view text, size_t maximumDigits) {
-  if (text.empty() || text.size() > maximumDigits) return std::nullopt;
-  uint32_t value = 0;
-  for (const char c : text) {
-    uint32_t digit = 0;
-    if (c >= '0' && c <= '9') {
-      digit = static_cast<uint32_t>(c - '0');
-    } else if (c >= 'a' && c <= 'f') {
-      digit = static_cast<uint32_t>(c - 'a' + 10);
-    } else if (c >= 'A' && c <= 'F') {
-      digit = static_cast<uint32_t>(c - 'A' + 10);
-    } else {
-      return std::nullopt;
-    }
-    value = value << 4 | digit;
-  }
-  return value;
-}
-
-// "DDDD:BB", or "BB" where the domain may be left out (procfs names domain 0's buses so).
-bool ParseDomainAndBus(std::string_view text, bool domainOptional, FunctionName& name) {
+// "DDDD:BB", or "BB" in domain 0, as procfs names a bus's folder.
+bool ParseDomainAndBus(std::string_view text, PciFunctionName& name) {
   const size_t colon = text.find(':');
   std::optional<uint32_t> domain = 0;
   if (colon != std::string_view::npos) {
     domain = ParseHex(text.substr(0, colon), 8);
     text.remove_prefix(colon + 1);
-  } else if (!domainOptional) {
-    return false;
   }
   const std::optional<uint32_t> bus = ParseHex(text, 2);
   if (!domain || !bus) return false;
@@ -59,7 +33,7 @@ bool ParseDomainAndBus(std::string_view text, bool domainOptional, FunctionName&
 }
 
 // "DD.F".
-bool ParseDeviceAndFunction(std::string_view text, FunctionName& name) {
+bool ParseDeviceAndFunction(std::string_view text, PciFunctionName& name) {
   const size_t dot = text.find('.');
   if (dot == std::string_view::npos) return false;
   const std::optional<uint32_t> device = ParseHex(text.substr(0, dot), 2);
@@ -70,57 +44,46 @@ bool ParseDeviceAndFunction(std::string_view text, FunctionName& name) {
   return true;
 }
 
-// As Linux and lspci -D name a function: "0000:00:1f.3".
-std::string LinuxName(const FunctionName& name) {
-  char text[32];
-  // Four small numbers always fit.
-  static_cast<void>(std::snprintf(text, sizeof(text), "%04x:%02x:%02x.%x", name.domain, name.address.bus,
-                                  name.address.device, name.address.function));
-  return text;
-}
-
-// Empty when the first four bytes (register 0) were read; otherwise why they were not.
-std::string ReadIdentification(const fs::path& file, uint32_t& identification) {
+// Empty when at least the first four bytes (register 0) were read; otherwise why they were not.
+std::string ReadConfiguration(const fs::path& file, std::vector<uint8_t>& bytes) {
   // fopen, unlike a stream, tells a folder (EISDIR on reading) from an empty file. The name goes in
   // narrow, as Windows paths hold wide characters.
   std::FILE* stream = std::fopen(file.string().c_str(), "rb");
   if (!stream)
     return "its configuration space cannot be opened (" + std::generic_category().message(errno) + ")";
-  unsigned char bytes[4] = {};
-  const size_t count = std::fread(bytes, 1, sizeof(bytes), stream);
+  bytes.resize(kConfigurationBytes);
+  const size_t count = std::fread(bytes.data(), 1, bytes.size(), stream);
+  bytes.resize(count);
   const int readError = std::ferror(stream) != 0 ? errno : 0;
   // Only read from: closing cannot lose anything.
   static_cast<void>(std::fclose(stream));
   if (readError != 0) {
     return "its configuration space cannot be read (" + std::generic_category().message(readError) + ")";
   }
-  if (count < sizeof(bytes)) {
+  if (count < 4) {
     return "its configuration space holds " + std::to_string(count) +
            " bytes, fewer than the 4 of its vendor and device ID";
   }
-  // Configuration space is little-endian whatever the host's byte order.
-  identification = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-                   static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
   return {};
 }
 
 // Adds the function whose configuration space is `config`, or says why it is left out.
-void AddFunction(const FunctionName& name, const fs::path& config, HostPciBus& bus) {
+void AddFunction(const PciFunctionName& name, const fs::path& config, HostPciBus& bus) {
   if (name.domain != 0) {
-    // Configuration mechanism #1 has no domain number: the launcher sees domain 0 and nothing else.
-    char domain[16];
-    static_cast<void>(std::snprintf(domain, sizeof(domain), "%04x", name.domain));
-    bus.leftOut.push_back(LinuxName(name) + " left out: PCI domain " + domain +
-                          " is out of the launcher's reach (it scans domain 0 only)");
+    bus.leftOut.push_back(LinuxName(name) + " left out: " + OutOfReach(name.domain));
     return;
   }
-  uint32_t identification = 0;
-  const std::string fault = ReadIdentification(config, identification);
+  std::vector<uint8_t> configuration;
+  const std::string fault = ReadConfiguration(config, configuration);
   if (!fault.empty()) {
     bus.leftOut.push_back(LinuxName(name) + " left out: " + fault);
     bus.complete = false;
     return;
   }
+  // Configuration space is little-endian whatever the host's byte order.
+  const uint32_t identification =
+      static_cast<uint32_t>(configuration[0]) | static_cast<uint32_t>(configuration[1]) << 8 |
+      static_cast<uint32_t>(configuration[2]) << 16 | static_cast<uint32_t>(configuration[3]) << 24;
   if (identification == kAbsentIdentification) {
     // A function in a deep power state, or gone from under the kernel, reads so; the launcher's scan
     // takes it for an empty slot.
@@ -128,7 +91,7 @@ void AddFunction(const FunctionName& name, const fs::path& config, HostPciBus& b
                           " left out: it reads as absent (FFFF:FFFF), as the launcher's scan sees it");
     return;
   }
-  bus.functions.push_back(HostPciFunction{name.address, identification});
+  bus.functions.push_back(HostPciFunction{name.address, identification, std::move(configuration)});
 }
 
 // The entries of a directory, by name, so that what is left out is told in a stable order.
@@ -153,15 +116,12 @@ std::optional<std::vector<fs::directory_entry>> SortedEntries(const fs::path& di
 void ReadSysfs(const std::vector<fs::directory_entry>& entries, HostPciBus& bus) {
   for (const fs::directory_entry& entry : entries) {
     const std::string text = entry.path().filename().string();
-    const size_t lastColon = text.rfind(':');
-    FunctionName name;
-    if (lastColon == std::string::npos ||
-        !ParseDomainAndBus(std::string_view(text).substr(0, lastColon), false, name) ||
-        !ParseDeviceAndFunction(std::string_view(text).substr(lastColon + 1), name)) {
+    const std::optional<PciFunctionName> name = ParsePciFunctionName(text, DomainPart::kRequired);
+    if (!name) {
       bus.leftOut.push_back(text + " left out: not a PCI function's name");
       continue;
     }
-    AddFunction(name, entry.path() / "config", bus);
+    AddFunction(*name, entry.path() / "config", bus);
   }
 }
 
@@ -172,8 +132,8 @@ void ReadProcfs(const std::vector<fs::directory_entry>& busEntries, HostPciBus& 
     std::error_code error;
     if (!busEntry.is_directory(error)) continue;  // `devices`
     const std::string busText = busEntry.path().filename().string();
-    FunctionName busName;
-    if (!ParseDomainAndBus(busText, true, busName)) {
+    PciFunctionName busName;
+    if (!ParseDomainAndBus(busText, busName)) {
       bus.leftOut.push_back(busText + " left out: not a PCI bus's name");
       continue;
     }
@@ -185,7 +145,7 @@ void ReadProcfs(const std::vector<fs::directory_entry>& busEntries, HostPciBus& 
     }
     for (const fs::directory_entry& functionEntry : *functionEntries) {
       const std::string functionText = functionEntry.path().filename().string();
-      FunctionName name = busName;
+      PciFunctionName name = busName;
       if (!ParseDeviceAndFunction(functionText, name)) {
         bus.leftOut.push_back(busText + "/" + functionText + " left out: not a PCI function's name");
         continue;

@@ -22,9 +22,15 @@ class HostPciBusError : public std::runtime_error {
 // Linux's two trees, or (on Windows) SetupAPI's list of present devices.
 enum class HostPciSource { kSysfs, kProcfs, kDeviceList };
 
+// As much of a configuration space as is read: the standard header and the capabilities after it.
+inline constexpr size_t kConfigurationBytes = 256;
+
 struct HostPciFunction {
   PciAddress address;
   uint32_t identification;  // register 0: vendor ID low, device ID high
+  // Its first bytes, kConfigurationBytes where the system gives them (Linux gives only 64 to a user
+  // other than root); empty where the bus was not read from the configuration spaces themselves.
+  std::vector<uint8_t> configuration;
 };
 
 struct HostPciBus {

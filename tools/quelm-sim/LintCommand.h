@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace quelm::tool {
 
@@ -13,13 +14,15 @@ class LintCommand {
   explicit LintCommand(CLI::App& app);
 
   bool Chosen() const { return command_->parsed(); }
-  // Prints the findings and returns 0 for a clean disk, 1 with findings; throws UsageError when the
-  // disk cannot be read.
-  int Execute(std::ostream& out);
+  // Prints each disk's findings and returns 0 when all are clean, 1 with findings, 2 when a disk could
+  // not be read (said on `errors`, the others checked all the same); throws UsageError for a path that
+  // names no disk.
+  int Execute(std::ostream& out, std::ostream& errors);
 
  private:
   CLI::App* command_;
-  std::string disk_;
+  std::vector<std::string> disks_;
+  std::vector<std::string> skipped_;
   unsigned codePage_ = 1252;
   std::string installer_ = "search";
   bool json_ = false;

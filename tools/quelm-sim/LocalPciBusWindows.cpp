@@ -22,7 +22,8 @@ HostPciBus ReadLocalPciBus() {
     uint32_t identification = 0;
     if (list->Read(address.bus, address.device, address.function, identification) == PciAnswer::kPresent &&
         identification != kAbsentIdentification) {
-      bus.functions.push_back(HostPciFunction{address, identification});
+      // SetupAPI gives no configuration space: whether a function is AGP cannot be told here.
+      bus.functions.push_back(HostPciFunction{address, identification, {}});
     }
   }
   return bus;

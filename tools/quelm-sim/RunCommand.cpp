@@ -9,6 +9,8 @@
 #include "EventRendering.h"
 #include "HostPciBus.h"
 #include "LocalPciBus.h"
+#include "LspciListing.h"
+#include "NearestWord.h"
 #include "SystemsTable.h"
 
 namespace quelm::tool {
@@ -24,6 +26,29 @@ bool TakesValue(const CLI::App& scope, const std::string& name) {
 // A number option given as "--installer-exit=" is refused instead of reading as 0.
 std::string NonEmpty(const std::string& value) {
   return value.empty() ? "a value is needed" : "";
+}
+
+// A word that names no command or option where it stands is refused here, with the nearest word, rather
+// than by CLI11, which says only that it was not expected.
+void CheckWord(const CLI::App& scope, const std::string& argument) {
+  if (argument.size() > 2 && argument.rfind("--", 0) == 0) {
+    const std::string name = argument.substr(0, argument.find('='));
+    if (scope.get_option_no_throw(name) != nullptr) return;
+    std::vector<std::string> names;
+    for (const CLI::Option* option : scope.get_options()) {
+      for (const std::string& longName : option->get_lnames()) names.push_back("--" + longName);
+    }
+    const std::string where = scope.get_parent() != nullptr ? " of quelm-sim " + scope.get_name() : "";
+    throw UsageError("unknown option " + name + where + DidYouMean(name, names));
+  }
+  if (scope.get_parent() == nullptr && !argument.empty() && argument.front() != '-') {
+    std::vector<std::string> commands;
+    for (const CLI::App* command : scope.get_subcommands({})) commands.push_back(command->get_name());
+    std::string listed;
+    for (const std::string& command : commands) listed += (listed.empty() ? "" : ", ") + command;
+    throw UsageError("unknown command \"" + argument + "\"" + DidYouMean(argument, commands) +
+                     ": the commands are " + listed);
+  }
 }
 
 }  // namespace
@@ -49,12 +74,39 @@ void ParseCommandLine(CLI::App& app, int argc, const char* const* argv) {
     const auto entered = scope->get_subcommands([&argument](const CLI::App* subcommand) {
       return subcommand->check_name(argument);
     });
-    if (!entered.empty()) scope = entered.front();
+    if (!entered.empty()) {
+      scope = entered.front();
+    } else if (!optionsEnded) {
+      CheckWord(*scope, argument);
+    }
     arguments.push_back(argument);
   }
   std::reverse(arguments.begin(), arguments.end());  // CLI11 takes them last first
   app.parse(std::move(arguments));
 }
+
+namespace {
+
+// The releases --os takes, each with the version record it reports and the launcher's name for it.
+std::string ReleasesHelp() {
+  std::string help =
+      "Releases for --os (and the rows of --all-os): release, what it is, its version record "
+      "(as --version writes it), the launcher's name for it\n";
+  for (const sim::WindowsRelease& release : sim::WindowsReleases()) {
+    const VersionRecord& record = release.record;
+    const std::string raw = std::to_string(record.platformId) + "." + std::to_string(record.majorVersion) +
+                            "." + std::to_string(record.minorVersion) + ":" + record.serviceText;
+    const char* name = OsNameOf(ClassifyVersion(record));
+    const auto column = [](const std::string& text, size_t width) {
+      return text + std::string(text.size() < width ? width - text.size() : 1, ' ');
+    };
+    help += "  " + column(release.alias, 10) + column(release.label, 39) + column("\"" + raw + "\"", 25) +
+            (*name != '\0' ? name : "(none: NotSupport)") + "\n";
+  }
+  return help;
+}
+
+}  // namespace
 
 RunCommand::RunCommand(CLI::App& app)
     : command_(
@@ -62,9 +114,12 @@ RunCommand::RunCommand(CLI::App& app)
   CLI::App& run = *command_;
   RunOptions& options = options_;
   run.add_option("DISK", options.disk, "Folder holding the disk's files; it becomes drive D:")->required();
-  CLI::Option* os = run.add_option("--os", options.os,
-                                   "Windows version: W95A W95B W95C W98 WIN95 WINNT NT31 NT35X NT40 OTHER")
-                        ->capture_default_str();
+  std::string names;
+  for (const std::string& name : sim::SimulatedOsNames()) names += (names.empty() ? "" : " ") + name;
+  CLI::Option* os =
+      run.add_option("--os", options.os, "Windows: a launcher name (" + names + ") or a release listed below")
+          ->capture_default_str();
+  run.footer(ReleasesHelp());
   // Both describe the same version record: taking one over the other would hide a mistake.
   run.add_option("--version", options.version, "Raw version record PLATFORM.MAJOR.MINOR[:SERVICETEXT]")
       ->excludes(os);
@@ -74,14 +129,25 @@ RunCommand::RunCommand(CLI::App& app)
   run.add_option("--registry", options.registryFiles,
                  "Load a .reg file into HKEY_LOCAL_MACHINE (repeatable)");
   run.add_option("--deny-key", options.deniedKeys, "A key below HKEY_LOCAL_MACHINE that refuses to open");
+  run.add_option(
+      "--usb-supplement", options.usbSupplement,
+      "Whether the Windows 95 USB supplement is installed: yes or no (writes or removes the uninstall "
+      "entry the launcher reads, after any --registry)");
   run.add_option("--answer", options.answers, "Answer the next message box: OK or CANCEL (repeatable)");
-  run.add_option("--pci", options.pciDevices, "A PCI function: BB:DD.F=VVVV:DDDD, hexadecimal (repeatable)");
+  run.add_option("--pci", options.pciDevices,
+                 "A PCI function: BB:DD.F=VVVV:DDDD or 0000:BB:DD.F=VVVV:DDDD, hexadecimal (repeatable)");
   CLI::Option* pciHost = run.add_flag(
       "--pci-host", options.pciHost,
       "Add the PCI functions of this machine (as quelm-sim scan lists them); a --pci in the same slot wins");
   run.add_option("--root", options.hostRoot,
                  "Have --pci-host read a Linux machine's sys/bus/pci or proc/bus/pci below this folder")
       ->needs(pciHost);
+  // Two whole buses in one machine would be one of them with parts of the other.
+  run.add_option(
+         "--pci-file", options.pciFile,
+         "Add the PCI functions of a machine as lspci -n (or -nn, -D -n, -mm -n) listed them; a --pci "
+         "in the same slot wins")
+      ->excludes(pciHost);
   run.add_option("--pci-access", options.pciAccess,
                  "How QUELM.EXE reaches the bus: auto (by Windows version: ports on 9x, the device list on "
                  "2000 and later, none on NT 3.x/4.0), ports, device-list or none")
@@ -121,9 +187,10 @@ RunCommand::RunCommand(CLI::App& app)
       ->capture_default_str()
       ->check(NonEmpty);
   run.add_flag("--json", options.json, "One JSON object per line");
-  run.add_flag("--all-os", allOs_,
-               "Run the disk once on every system and show one row per system (with --json: one object per "
-               "system)");
+  run.add_flag(
+      "--all-os", allOs_,
+      "Run the disk once on every release listed below and show one row per release, with the launcher's "
+      "name for it (with --json: one object per release)");
 }
 
 namespace {
@@ -137,11 +204,25 @@ HostPciBus ReadHostBus(const std::optional<std::string>& root) {
   }
 }
 
+// The functions of an lspci listing, for --pci-file.
+HostPciBus ReadListedBus(const std::string& file) {
+  HostPciBus bus;
+  try {
+    bus.functions = ReadLspciListing(file);
+  } catch (const PciTextError& fault) {
+    throw UsageError(fault.what());
+  }
+  return bus;
+}
+
 }  // namespace
 
 int RunCommand::Execute(std::ostream& out) {
-  // The host's functions go in first, so that a --pci option in the same slot replaces the host's.
-  const HostPciBus host = options_.pciHost ? ReadHostBus(options_.hostRoot) : HostPciBus{};
+  // The host's or the listing's functions go in first, so that a --pci option in the same slot
+  // replaces them.
+  const HostPciBus host = options_.pciHost            ? ReadHostBus(options_.hostRoot)
+                          : !options_.pciFile.empty() ? ReadListedBus(options_.pciFile)
+                                                      : HostPciBus{};
   const auto runOn = [&host](const RunOptions& options, sim::SimMachine& machine) {
     AddHostPciFunctions(host, machine);
     ApplyOptions(options, machine);
@@ -152,13 +233,13 @@ int RunCommand::Execute(std::ostream& out) {
     }
     std::vector<SystemRun> runs;
     uint32_t codePage = 1252;
-    for (const char* osName : sim::kSimulatedOsNames) {
+    for (const sim::WindowsRelease& release : sim::WindowsReleases()) {
       RunOptions options = options_;
-      options.os = osName;
+      options.os = release.alias;
       sim::SimMachine machine;
       runOn(options, machine);
       machine.RunLauncher();
-      runs.push_back(SumUp(osName, machine.Events()));
+      runs.push_back(SumUp(release, machine.Events()));
       codePage = machine.codePage;
     }
     for (const std::string& line : host.leftOut) std::cerr << "quelm-sim: --pci-host: " << line << '\n';

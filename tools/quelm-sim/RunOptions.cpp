@@ -7,9 +7,12 @@
 #include <map>
 #include <set>
 
+#include "NearestWord.h"
+#include "PciFunctionText.h"
 #include "config/Text.h"
 #include "platform/PciSlot.h"
 #include "platform/sim/RegFile.h"
+#include "probe/SystemProbe.h"
 
 namespace quelm::tool {
 
@@ -134,25 +137,45 @@ VersionRecord ParseVersion(const std::string& text) {
 }
 
 uint32_t AddPciDevice(const std::string& text, sim::SimMachine& machine) {
-  // BB:DD.F=VVVV:DDDD
-  const size_t colon = text.find(':');
-  const size_t dot = text.find('.');
-  const size_t equals = text.find('=');
-  const size_t idColon = equals == std::string::npos ? std::string::npos : text.find(':', equals);
-  if (colon == std::string::npos || dot == std::string::npos || equals == std::string::npos ||
-      idColon == std::string::npos || !(colon < dot && dot < equals)) {
-    throw UsageError("bad --pci \"" + text + "\": expected BB:DD.F=VVVV:DDDD (hexadecimal)");
+  PciFunctionIds ids;
+  try {
+    ids = ParsePciAssignment(text);
+  } catch (const PciTextError& fault) {
+    throw UsageError("bad --pci \"" + text + "\": " + fault.what());
   }
-  const auto bus = ParseNumber(text.substr(0, colon), 16, 0xFF, "PCI bus");
-  const auto device = ParseNumber(text.substr(colon + 1, dot - colon - 1), 16, 0x1F, "PCI device");
-  const auto function = ParseNumber(text.substr(dot + 1, equals - dot - 1), 16, 0x7, "PCI function");
-  const auto vendorId = ParseNumber(text.substr(equals + 1, idColon - equals - 1), 16, 0xFFFF, "vendor ID");
-  const auto deviceId = ParseNumber(text.substr(idColon + 1), 16, 0xFFFF, "device ID");
-  machine.AddPciFunction(static_cast<uint32_t>(bus), static_cast<uint32_t>(device),
-                         static_cast<uint32_t>(function), static_cast<uint16_t>(vendorId),
-                         static_cast<uint16_t>(deviceId));
-  return PciSlotOf(static_cast<uint32_t>(bus), static_cast<uint32_t>(device),
-                   static_cast<uint32_t>(function));
+  const PciAddress& address = ids.address;
+  machine.AddPciFunction(address.bus, address.device, address.function, ids.vendorId, ids.deviceId);
+  return PciSlotOf(address.bus, address.device, address.function);
+}
+
+std::vector<std::string> SystemChoices() {
+  std::vector<std::string> choices = sim::SimulatedOsNames();
+  for (const sim::WindowsRelease& release : sim::WindowsReleases()) choices.emplace_back(release.alias);
+  return choices;
+}
+
+void ApplySystem(const std::string& os, sim::SimMachine& machine) {
+  // Launcher names are written in capitals and releases in small letters; only "nt31" is both, and
+  // there NT31 (the launcher's name, version 3.1) and nt31 (the release, which reports 3.10) differ.
+  const auto launcherName = [&os](const std::string& name) {
+    return sim::VersionForOsName(name);
+  };
+  const sim::WindowsRelease* release = sim::ReleaseNamed(os);
+  if (const auto record = launcherName(os)) {
+    machine.version = *record;
+    machine.windowsLabel.clear();
+  } else if (release != nullptr) {
+    machine.version = release->record;
+    machine.windowsLabel = release->label;
+  } else if (const auto anyCase = launcherName(Upper(os))) {
+    machine.version = *anyCase;
+    machine.windowsLabel.clear();
+  } else {
+    std::string names;
+    for (const std::string& name : sim::SimulatedOsNames()) names += " " + name;
+    throw UsageError("unknown --os \"" + os + "\"" + DidYouMean(os, SystemChoices()) + ": expected" + names +
+                     ", or a release that quelm-sim run --help lists");
+  }
 }
 
 void ApplyOptions(const RunOptions& options, sim::SimMachine& machine) {
@@ -180,11 +203,8 @@ void ApplyOptions(const RunOptions& options, sim::SimMachine& machine) {
 
   if (options.version) {
     machine.version = ParseVersion(*options.version);
-  } else if (const auto record = sim::VersionForOsName(Upper(options.os))) {
-    machine.version = *record;
   } else {
-    throw UsageError("unknown --os \"" + options.os +
-                     "\": expected W95A W95B W95C W98 WIN95 WINNT NT31 NT35X NT40 OTHER");
+    ApplySystem(options.os, machine);
   }
 
   machine.currentDirectory = options.cwd;
@@ -195,6 +215,17 @@ void ApplyOptions(const RunOptions& options, sim::SimMachine& machine) {
       LoadRegFile(machine.registry, file);
     } catch (const sim::RegFileError& fault) {
       throw UsageError(fault.what());
+    }
+  }
+  if (options.usbSupplement) {
+    if (*options.usbSupplement == "yes") {
+      // What the supplement's setup leaves, as far as the launcher reads it.
+      machine.registry.SetString(kUsbSupplementKey, kUsbSupplementValue, "USB Supplement to OSR2");
+    } else if (*options.usbSupplement == "no") {
+      if (sim::RegistryKey* key = machine.registry.Find(kUsbSupplementKey))
+        key->RemoveValue(kUsbSupplementValue);
+    } else {
+      throw UsageError("bad --usb-supplement \"" + *options.usbSupplement + "\": expected yes or no");
     }
   }
   for (const std::string& key : options.deniedKeys) {

@@ -26,19 +26,21 @@ std::string EscapeForTerminal(std::string_view text);
 // What `quelm-sim run` was asked to simulate, before it is applied to a machine.
 struct RunOptions {
   std::string disk;
-  std::string os = "W98";
+  std::string os = "W98";              // a launcher name (W98) or a release (98se)
   std::optional<std::string> version;  // PLATFORM.MAJOR.MINOR[:SERVICETEXT], instead of `os`
   std::string cwd = "D:\\";
   std::string tail;
   std::vector<std::string> drives;  // L=FOLDER
   std::vector<std::string> registryFiles;
-  std::vector<std::string> answers;     // OK or CANCEL
-  std::vector<std::string> pciDevices;  // BB:DD.F=VVVV:DDDD
-  bool pciHost = false;                 // add this machine's own PCI functions; --pci replaces them
-  std::optional<std::string> hostRoot;  // a Linux tree --pci-host reads instead of this machine's bus
-  std::vector<std::string> deniedKeys;  // keys that exist but refuse to open
-  std::string pciAccess = "auto";       // auto, ports, device-list or none
-  unsigned codePage = 1252;             // the system's ANSI code page
+  std::vector<std::string> answers;          // OK or CANCEL
+  std::vector<std::string> pciDevices;       // [0000:]BB:DD.F=VVVV:DDDD
+  bool pciHost = false;                      // add this machine's own PCI functions; --pci replaces them
+  std::string pciFile;                       // add the functions an lspci listing names; --pci replaces them
+  std::optional<std::string> hostRoot;       // a Linux tree --pci-host reads instead of this machine's bus
+  std::vector<std::string> deniedKeys;       // keys that exist but refuse to open
+  std::optional<std::string> usbSupplement;  // yes or no: writes or removes what the launcher reads
+  std::string pciAccess = "auto";            // auto, ports, device-list or none
+  unsigned codePage = 1252;                  // the system's ANSI code page
   int installerExit = 0;
   std::string installerWindow = "normal";
   std::string installer = "search";     // search (as Windows would), present or missing
@@ -53,9 +55,16 @@ struct RunOptions {
 // Sets the machine up as the options say; throws UsageError for anything it cannot apply.
 void ApplyOptions(const RunOptions& options, sim::SimMachine& machine);
 
+// Makes the machine the system `os` names: a launcher name (W95A ... NT40, OTHER) in any case, or a
+// release ("95-osr2", "98se", "xp"); throws UsageError, with the nearest name, for any other.
+void ApplySystem(const std::string& os, sim::SimMachine& machine);
+// Every word --os takes: the launcher's names, then the releases.
+std::vector<std::string> SystemChoices();
+
 // Parses PLATFORM.MAJOR.MINOR[:SERVICETEXT]; throws UsageError.
 VersionRecord ParseVersion(const std::string& text);
-// Parses BB:DD.F=VVVV:DDDD (hexadecimal) and returns the slot it fills; throws UsageError.
+// Parses BB:DD.F=VVVV:DDDD or 0000:BB:DD.F=VVVV:DDDD (hexadecimal) and returns the slot it fills;
+// throws UsageError.
 uint32_t AddPciDevice(const std::string& text, sim::SimMachine& machine);
 
 }  // namespace quelm::tool

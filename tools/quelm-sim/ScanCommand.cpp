@@ -4,7 +4,7 @@
 #include "HostPciBus.h"
 #include "LocalPciBus.h"
 #include "RunOptions.h"
-#include "probe/PciScan.h"
+#include "ScanRendering.h"
 
 namespace quelm::tool {
 
@@ -15,6 +15,13 @@ ScanCommand::ScanCommand(CLI::App& app)
   command_->add_option("--root", root_,
                        "Read a Linux machine's sys/bus/pci or proc/bus/pci below this folder instead of this "
                        "machine's bus");
+  CLI::Option* json = command_->add_flag("--json", json_,
+                                         "One JSON object per function: its names, numbers, IDs in "
+                                         "hexadecimal and decimal, and whether it is AGP");
+  command_
+      ->add_flag("--entries", entries_,
+                 "Card list entries for QUELM.INI, N=VENDOR,DEVICE,PCI|AGP,1,0 in decimal, one per function")
+      ->excludes(json);
 }
 
 int ScanCommand::Execute(std::ostream& out, std::ostream& notes) {
@@ -24,16 +31,12 @@ int ScanCommand::Execute(std::ostream& out, std::ostream& notes) {
   } catch (const HostPciBusError& fault) {
     throw UsageError(fault.what());
   }
-  for (const HostPciFunction& function : bus.functions) {
-    Text<kNameCapacity> location;
-    Text<kNameCapacity> hardwareId;
-    // Both names always fit their texts.
-    static_cast<void>(FormatLocation(location, function.address));
-    static_cast<void>(FormatHardwareId(hardwareId, function.identification));
-    out << location.CStr() << ' ' << hardwareId.CStr() << '\n';
-  }
+  const ScanFormat format = json_ ? ScanFormat::kJson : entries_ ? ScanFormat::kEntries : ScanFormat::kText;
+  const ScanListing listing = RenderScan(bus.functions, format);
+  out << listing.text;
   for (const std::string& line : bus.leftOut) notes << "quelm-sim: " << line << '\n';
-  return bus.complete ? 0 : 1;
+  for (const std::string& line : listing.unknownAgp) notes << "quelm-sim: " << line << '\n';
+  return bus.complete && listing.unknownAgp.empty() ? 0 : 1;
 }
 
 }  // namespace quelm::tool

@@ -34,7 +34,8 @@ std::vector<std::string> Cells(const SystemRun& run) {
   std::vector<std::string> shellOpens;
   for (const sim::ShellEvent& shell : run.shellOpens) shellOpens.push_back(shell.file);
   const std::string card = run.card ? run.card->hardwareId + " at " + run.card->location : "-";
-  return {run.osName,
+  return {run.release,
+          run.osName,
           Joined(messages),
           card,
           Joined(installers),
@@ -51,11 +52,15 @@ size_t DisplayWidth(const std::string& utf8) {
 
 }  // namespace
 
-SystemRun SumUp(const std::string& osName, const std::vector<sim::Event>& events) {
+SystemRun SumUp(const sim::WindowsRelease& release, const std::vector<sim::Event>& events) {
   SystemRun run;
-  run.osName = osName;
+  run.release = release.alias;
+  run.releaseLabel = release.label;
   for (const sim::Event& event : events) {
-    if (const auto* start = std::get_if<sim::StartEvent>(&event)) run.pciAccess = start->pciAccess;
+    if (const auto* start = std::get_if<sim::StartEvent>(&event)) {
+      run.pciAccess = start->pciAccess;
+      run.osName = start->osName.empty() ? "OTHER" : start->osName;
+    }
     if (const auto* message = std::get_if<sim::MessageEvent>(&event)) run.messages.push_back(*message);
     if (const auto* card = std::get_if<sim::CardEvent>(&event)) run.card = *card;
     if (const auto* installer = std::get_if<sim::InstallerEvent>(&event))
@@ -68,7 +73,8 @@ SystemRun SumUp(const std::string& osName, const std::vector<sim::Event>& events
 }
 
 std::string RenderSystemsTable(const std::vector<SystemRun>& runs, uint32_t codePage) {
-  std::vector<std::vector<std::string>> rows = {{"System", "Messages", "Card", "Installer", "Shell", "Exit"}};
+  std::vector<std::vector<std::string>> rows = {
+      {"Release", "System", "Messages", "Card", "Installer", "Shell", "Exit"}};
   for (const SystemRun& run : runs) {
     std::vector<std::string> cells = Cells(run);
     for (std::string& cell : cells) cell = ToUtf8(cell, codePage);
@@ -125,9 +131,10 @@ std::string RenderSystemsJson(const std::vector<SystemRun>& runs, uint32_t codeP
       shellOpens.push_back({{"file", text(shell.file)},
                             {"directory", shell.directory ? Json(text(*shell.directory)) : Json(nullptr)}});
     }
-    const Json row = {{"os", run.osName}, {"pciAccess", run.pciAccess}, {"messages", messages},
-                      {"card", card},     {"installers", installers},   {"shell", shellOpens},
-                      {"hang", run.hang}, {"exitCode", run.exitCode}};
+    const Json row = {{"release", run.release},     {"windows", run.releaseLabel}, {"os", run.osName},
+                      {"pciAccess", run.pciAccess}, {"messages", messages},        {"card", card},
+                      {"installers", installers},   {"shell", shellOpens},         {"hang", run.hang},
+                      {"exitCode", run.exitCode}};
     out += row.dump() + "\n";
   }
   return out;

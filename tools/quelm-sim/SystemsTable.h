@@ -8,12 +8,15 @@
 #include <vector>
 
 #include "platform/sim/SimEvents.h"
+#include "platform/sim/WindowsReleases.h"
 
 namespace quelm::tool {
 
 // What a disk does on one system, as a disk author compares it across systems.
 struct SystemRun {
-  std::string osName;  // as the simulated machine was set up, "OTHER" included
+  std::string release;       // the release's alias: "98se"
+  std::string releaseLabel;  // what it is: "Windows 98 SE (4.10.2222 A)"
+  std::string osName;        // the launcher's name for it; "OTHER" where it has none
   std::string pciAccess;
   std::vector<sim::MessageEvent> messages;
   std::optional<sim::CardEvent> card;  // the last card a card list found
@@ -23,7 +26,7 @@ struct SystemRun {
   int32_t exitCode = 0;
 };
 
-SystemRun SumUp(const std::string& osName, const std::vector<sim::Event>& events);
+SystemRun SumUp(const sim::WindowsRelease& release, const std::vector<sim::Event>& events);
 
 // One row per system with aligned columns, or one JSON object per system and line; UTF-8.
 std::string RenderSystemsTable(const std::vector<SystemRun>& runs, uint32_t codePage);

@@ -18,11 +18,12 @@ int Main(int argc, char** argv) {
   app.set_version_flag("--version", "quelm-sim " QUELM_VERSION, "Print quelm-sim's version and exit");
   app.footer(
       "Examples:\n"
-      "  quelm-sim run examples/disk --os W98 --pci 01:00.0=1A2B:3C4D --registry "
+      "  quelm-sim run examples/disk --os 98se --pci 01:00.0=1A2B:3C4D --registry "
       "examples/machine/win98-card.reg\n"
       "  quelm-sim run examples/disk --all-os --pci 01:00.0=1A2B:3C4D\n"
-      "  quelm-sim lint examples/disk\n"
-      "  quelm-sim scan\n"
+      "  lspci -n > bus.txt; quelm-sim run examples/disk --os 98 --pci-file bus.txt\n"
+      "  quelm-sim lint examples/disk other-disk/QUELM.INI\n"
+      "  quelm-sim scan --entries\n"
       "Each subcommand explains its options: quelm-sim run --help.");
   quelm::tool::RunCommand run(app);
   quelm::tool::ScanCommand scan(app);
@@ -39,12 +40,15 @@ int Main(int argc, char** argv) {
   } catch (const CLI::ParseError& fault) {
     std::cerr << "quelm-sim: " << quelm::tool::EscapeForTerminal(fault.what()) << "\n";
     return 2;
+  } catch (const quelm::tool::UsageError& fault) {
+    std::cerr << "quelm-sim: " << quelm::tool::EscapeForTerminal(fault.what()) << "\n";
+    return 2;
   }
 
   try {
     if (run.Chosen()) return run.Execute(std::cout);
     if (scan.Chosen()) return scan.Execute(std::cout, std::cerr);
-    if (lint.Chosen()) return lint.Execute(std::cout);
+    if (lint.Chosen()) return lint.Execute(std::cout, std::cerr);
   } catch (const quelm::tool::UsageError& fault) {
     std::cerr << "quelm-sim: " << quelm::tool::EscapeForTerminal(fault.what()) << "\n";
     return 2;

@@ -14,6 +14,10 @@ namespace quelm::sim {
 
 struct StartEvent {
   std::string osName;
+  std::string windows;                // the release the machine is, or its raw version record
+  std::string standsFor;              // the releases the launcher gives osName, by its own classification
+  std::optional<std::string> script;  // [Application] osName as read; nothing where there is none
+  unsigned scriptLine = 0;            // its line in QUELM.INI; 0 where no line gave it
   std::string baseDir;
   std::string iniPath;
   std::string installDir;
@@ -36,6 +40,38 @@ struct CardEvent {
   std::string location;
   std::string busType;
   int32_t passFlag = 0;
+};
+
+// One entry of a card list as the launcher tried it, and where the bus has the card it names.
+struct CardEntryTried {
+  std::string key;         // "1", "2", ...
+  std::string entry;       // as read
+  bool namesCard = false;  // it has vendor and device fields
+  uint16_t vendorId = 0;
+  uint16_t deviceId = 0;
+  std::vector<std::string> foundAt;  // "BB:DD.F" of each function with those IDs, in scan order
+};
+
+// A card list, entry by entry up to the first whose card is on the bus.
+struct CardListEvent {
+  std::string section;
+  std::vector<CardEntryTried> entries;
+  bool found = false;
+  std::string pciAccess;  // "none": the launcher has no way to the bus here, so nothing is found
+};
+
+// The enumerator key check, with what the registry held: the hardware keys whose names contain the
+// card's hardware ID (with case, as the launcher compares) and their instance keys.
+struct KeyCheckEvent {
+  std::string hardwareId;
+  std::string location;
+  bool found = false;
+  // found, no-enumerator, no-hardware-key, wrong-case, wrong-location, key-refused
+  std::string verdict;
+  std::vector<std::string> hardwareKeys;
+  std::vector<std::string> instanceKeys;  // "HARDWARE\INSTANCE"
+  std::string match;                      // "HARDWARE\INSTANCE" where found
+  std::string nearestMiss;                // in words, where not found
 };
 
 struct InstallerEvent {
@@ -68,7 +104,7 @@ struct ExitEvent {
   int32_t exitCode = 0;
 };
 
-using Event = std::variant<StartEvent, MessageEvent, QuitEvent, CardEvent, InstallerEvent, ShellEvent,
-                           HangEvent, ExitEvent>;
+using Event = std::variant<StartEvent, MessageEvent, QuitEvent, CardListEvent, CardEvent, KeyCheckEvent,
+                           InstallerEvent, ShellEvent, HangEvent, ExitEvent>;
 
 }  // namespace quelm::sim

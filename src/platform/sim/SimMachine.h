@@ -19,6 +19,7 @@
 #include "platform/sim/SimFileSystem.h"
 #include "platform/sim/SimProfile.h"
 #include "platform/sim/SimRegistry.h"
+#include "platform/sim/WindowsReleases.h"
 
 namespace quelm::sim {
 
@@ -32,13 +33,6 @@ const char* PciAccessName(PciAccess access);
 std::optional<PciAccess> PciAccessNamed(const std::string& name);
 // The access QUELM.EXE gets on a system that reports this version record.
 PciAccess PciAccessOf(const VersionRecord& version);
-
-// The systems the simulated machine can be: the launcher's names, and "OTHER" for a Win32s record.
-inline constexpr const char* kSimulatedOsNames[] = {"W95A",  "W95B", "W95C",  "W98",  "WIN95",
-                                                    "WINNT", "NT31", "NT35X", "NT40", "OTHER"};
-
-// Version records that classify as each of those names.
-std::optional<VersionRecord> VersionForOsName(const std::string& name);
 
 class SimMachine final : public Platform, public RunObserver {
  public:
@@ -65,6 +59,7 @@ class SimMachine final : public Platform, public RunObserver {
   std::deque<int32_t> answers;             // message-box answers in order; OK once they run out
   PciAccess pciAccess = PciAccess::kAuto;  // kAuto: as the version record decides
   uint32_t codePage = 1252;                // the system's ANSI code page: Western unless set
+  std::string windowsLabel;                // the release `version` stands for, where one was named
 
   // The access in effect, kAuto resolved.
   PciAccess EffectivePciAccess() const;
@@ -146,10 +141,13 @@ class SimMachine final : public Platform, public RunObserver {
 
   // --- RunObserver ----------------------------------------------------------------------------
   void OnEnvironmentRead(const RunRecord& record) override;
-  void OnCardDetected(const CardInfo& card) override;
+  void OnCardListDone(const char* section, const RunRecord& record, bool found) override;
+  void OnKeyCheckDone(const RunRecord& record, bool found) override;
 
  private:
   char CurrentDrive() const;
+  // The slots ("BB:DD.F", scan order) of the functions with these IDs that the launcher can reach.
+  std::vector<std::string> SlotsHolding(uint16_t vendorId, uint16_t deviceId) const;
   // Where the program a command line starts is, as the installer behaviour decides.
   InstallerLocation LocateProgram(const std::string& commandLineText) const;
   // The profile file at `path` as read in this run, or outside a run read afresh into `scratch`;

@@ -92,11 +92,12 @@ ProfileFile::ProfileFile(std::string asRead) : text_(std::move(asRead)) {
   // Lines before the first header form a section with the empty name, which is always the first
   // section, so asking for "" (or for blanks) finds them and never a later "[]" section.
   Section* current = &sections_[""];
-  layout_.push_back(SectionLines{"", 0, true, {}});
+  layout_.push_back(SectionLines{"", 0, 1, true, {}});
   size_t position = 0;
   unsigned lineNumber = 1;
   while (position < text.size()) {
     // A line ends at any run of CR and LF characters, so CR alone and blank lines run together.
+    const size_t lineStart = position;
     const size_t lineEnd = std::min(text.find_first_of("\r\n", position), text.size());
     const std::string_view line = TrimBlanks(text.substr(position, lineEnd - position));
     position = std::min(text.find_first_not_of("\r\n", lineEnd), text.size());
@@ -105,6 +106,9 @@ ProfileFile::ProfileFile(std::string asRead) : text_(std::move(asRead)) {
       if (!(text[at] == '\r' && at + 1 < position && text[at + 1] == '\n')) ++lineNumber;
     }
     if (line.empty()) continue;
+    const auto columnOf = [&](std::string_view part) {
+      return static_cast<unsigned>(part.data() - (text.data() + lineStart)) + 1;
+    };
 
     // A section header runs to the last "]" on the line; text after it is ignored. "[name" without a
     // "]" is no header at all: it falls through and is read as a key line of the current section.
@@ -114,7 +118,7 @@ ProfileFile::ProfileFile(std::string asRead) : text_(std::move(asRead)) {
       const std::string_view name = TrimBlanks(line.substr(1, closing - 1));
       const auto [found, first] = sections_.try_emplace(Folded(name));
       current = first ? &found->second : nullptr;
-      layout_.push_back(SectionLines{std::string(UpToNul(name)), thisLine, first, {}});
+      layout_.push_back(SectionLines{std::string(UpToNul(name)), thisLine, columnOf(line), first, {}});
       continue;
     }
 
@@ -123,14 +127,16 @@ ProfileFile::ProfileFile(std::string asRead) : text_(std::move(asRead)) {
     const size_t equals = line.find('=');
     std::string_view name = line.substr(0, equals);
     while (!name.empty() && IsBlank(name.back())) name.remove_suffix(1);
-    layout_.back().keys.push_back(
-        KeyLine{std::string(UpToNul(name)), thisLine, equals != std::string_view::npos});
+    std::string_view value =
+        equals == std::string_view::npos ? line.substr(line.size()) : line.substr(equals + 1);
+    while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
+    value = UpToNul(value);
+    layout_.back().keys.push_back(KeyLine{std::string(UpToNul(name)), thisLine,
+                                          equals != std::string_view::npos, columnOf(line), columnOf(value),
+                                          std::string(value)});
     if (current == nullptr) continue;
     Entry entry;
     if (equals != std::string_view::npos) {
-      std::string_view value = line.substr(equals + 1);
-      while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
-      value = UpToNul(value);
       entry = Entry{true, static_cast<size_t>(value.data() - text.data()), value.size()};
     }
     current->try_emplace(Folded(name), entry);
@@ -143,6 +149,24 @@ std::optional<std::string_view> ProfileFile::Find(std::string_view section, std:
   const auto foundKey = foundSection->second.find(Folded(TrimBlanks(key)));
   if (foundKey == foundSection->second.end() || !foundKey->second.hasValue) return std::nullopt;
   return std::string_view(text_).substr(foundKey->second.offset, foundKey->second.length);
+}
+
+uint32_t CopyValue(std::string_view value, char* buffer, uint32_t size) {
+  if (buffer == nullptr || size == 0) return 0;
+  return CopyEntry(value, buffer, size);
+}
+
+std::optional<unsigned> ProfileFile::LineOf(std::string_view section, std::string_view key) const {
+  const std::string sectionName = Folded(TrimBlanks(section));
+  const std::string keyName = Folded(TrimBlanks(key));
+  for (const SectionLines& lines : layout_) {
+    if (!lines.counts || Folded(lines.name) != sectionName) continue;
+    for (const KeyLine& line : lines.keys) {
+      if (Folded(line.name) == keyName) return line.line;
+    }
+    return std::nullopt;
+  }
+  return std::nullopt;
 }
 
 uint32_t ReadProfileString(const ProfileFile* file, const char* section, const char* key,

@@ -66,15 +66,21 @@ class ProfileFile {
   struct KeyLine {
     std::string name;  // as written, blanks around it removed
     unsigned line = 0;
-    bool hasValue = false;  // the line has "="
+    bool hasValue = false;     // the line has "="
+    unsigned column = 1;       // of the name, counted in bytes from 1
+    unsigned valueColumn = 1;  // of the value's first byte
+    std::string value;         // as the reader would take it, before it removes enclosing quotes
   };
   struct SectionLines {
     std::string name;
     unsigned line = 0;
+    unsigned column = 1;  // of the "["
     bool counts = false;  // the first section of its name, the only one the reader consults
     std::vector<KeyLine> keys;
   };
   const std::vector<SectionLines>& Layout() const { return layout_; }
+  // The line of the key line the reader takes for (section, key); nothing where there is none.
+  std::optional<unsigned> LineOf(std::string_view section, std::string_view key) const;
 
  private:
   // A key's value as a place in `text_`, which keeps it valid however the object is moved; a key
@@ -91,6 +97,10 @@ class ProfileFile {
   std::unordered_map<std::string, Section> sections_;  // the first section of each name only
   std::vector<SectionLines> layout_;
 };
+
+// A value as the reader hands it over, one pair of matching enclosing quotes removed, cut to size-1
+// characters; returns the number of characters copied.
+uint32_t CopyValue(std::string_view value, char* buffer, uint32_t size);
 
 // GetPrivateProfileStringA for a named section and key of `file` (null when the file does not exist):
 // the value, or the default when the file, section or key is missing, with one pair of matching

@@ -1,16 +1,17 @@
 // Reading the host's PCI bus from fake sysfs and procfs trees: order, domains, faulty files.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "HostPciBus.h"
+#include "support/PciFunctions.h"
 #include "support/SimDisk.h"
 
 namespace quelm::tool {
 namespace {
 
+using testing::Rendered;
 using testing::TempFolder;
 
 enum class Kind { kFile, kFolder, kDanglingLink };
@@ -42,18 +43,6 @@ void Build(const TempFolder& root, const std::vector<Entry>& entries) {
     if (entry.kind == Kind::kDanglingLink) std::filesystem::create_symlink(root.Path() / "nowhere", path);
     if (entry.kind == Kind::kFile) root.Write(entry.path, entry.bytes);
   }
-}
-
-// "BB:DD.F=VVVV:DDDD", as --pci takes it.
-std::vector<std::string> Rendered(const std::vector<HostPciFunction>& functions) {
-  std::vector<std::string> lines;
-  for (const HostPciFunction& f : functions) {
-    char line[32];
-    std::snprintf(line, sizeof(line), "%02x:%02x.%x=%04x:%04x", f.address.bus, f.address.device,
-                  f.address.function, f.identification & 0xFFFF, f.identification >> 16);
-    lines.push_back(line);
-  }
-  return lines;
 }
 
 TEST(ReadHostPciBus, DomainZeroInScanOrderAndWhyTheRestIsLeftOut) {
@@ -175,6 +164,38 @@ TEST(ReadHostPciBus, DomainZeroInScanOrderAndWhyTheRestIsLeftOut) {
       EXPECT_EQ(c.leftOut[i], bus.leftOut[i].substr(0, c.leftOut[i].size())) << bus.leftOut[i];
     }
     EXPECT_EQ(c.complete, bus.complete);
+  }
+}
+
+TEST(ReadHostPciBus, KeepsTheFirst256BytesOfEachConfigurationSpace) {
+  // Bytes that differ at every offset, so that a shifted or short copy shows.
+  std::string extended(4096, '\0');
+  for (size_t i = 0; i < extended.size(); ++i) extended[i] = static_cast<char>(i * 7 + 1);
+  extended.replace(0, 4, "\x86\x80\x57\x0d");
+  struct Case {
+    const char* name;
+    std::string path;
+    size_t fileBytes;
+    size_t kept;
+  };
+  const Case cases[] = {
+      {"sysfs as root on PCI Express: 4096 bytes, the first 256 kept", kSysfs + "0000:00:00.0/config", 4096,
+       256},
+      {"sysfs as root on PCI: 256 bytes", kSysfs + "0000:00:00.0/config", 256, 256},
+      {"sysfs as another user: 64 bytes", kSysfs + "0000:00:00.0/config", 64, 64},
+      {"no more than register 0", kSysfs + "0000:00:00.0/config", 4, 4},
+      {"procfs as root", kProcfs + "00/00.0", 256, 256},
+      {"procfs as another user", kProcfs + "00/00.0", 64, 64},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempFolder root;
+    Build(root, {{c.path, extended.substr(0, c.fileBytes)}, {kProcfs + "devices", ""}});
+    const HostPciBus bus = ReadHostPciBus(root.Path());
+    ASSERT_EQ(1u, bus.functions.size());
+    EXPECT_EQ(0x0D578086u, bus.functions[0].identification);
+    const std::vector<uint8_t>& kept = bus.functions[0].configuration;
+    EXPECT_EQ(extended.substr(0, c.kept), std::string(kept.begin(), kept.end()));
   }
 }
 

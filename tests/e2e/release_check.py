@@ -164,8 +164,9 @@ def archive_faults(label, file_name, entries, texts, version):
     faults += [f"{file_name}: {name} is not meant to be there" for name in sorted(set(files) - set(wanted) - set(programs))]
     for name in sorted(set(wanted) & set(files)):
         if files[name][1] != wanted[name]:
+            only_line_ends = crlf(files[name][1]) == wanted[name]
             faults.append(f"{file_name}: {name} differs from its source"
-                          + (" (line ends without CR)" if name.endswith(".TXT") else ""))
+                          + (" (line ends without CR)" if only_line_ends else ""))
     for name in sorted(set(programs) & set(files)):
         _, data, mode, _ = files[name]
         kind = programs[name]
@@ -293,25 +294,17 @@ def self_test(dist, version, source):
         ("the builder as owner", "tarball", lambda data: _retarred(data, owner=1000), "not by root"),
         ("file-system order", "tarball", lambda data: _retarred(data, reverse=True), "not in name order"),
     ]
-    failures = []
-    for what, label, plant, expected in plants:
-        with tempfile.TemporaryDirectory() as folder:
-            copy = Path(folder)
-            for path in dist.iterdir():
-                shutil.copy(path, copy / path.name)
-            planted = plant((copy / names[label]).read_bytes())
-            (copy / names[label]).write_bytes(planted)
-            found = contents_faults(copy, version, source)
-            if not any(expected in fault for fault in found):
-                failures.append(f"{what}: expected a fault naming {expected!r}, got {found!r}")
-    sums = dist / "SHA256SUMS"
+    checksum = ("a wrong checksum", "SHA256SUMS", lambda data: data.replace(b"0", b"1", 1), "does not match")
     with tempfile.TemporaryDirectory() as folder:
-        copy = Path(folder)
-        for path in dist.iterdir():
-            shutil.copy(path, copy / path.name)
-        (copy / "SHA256SUMS").write_text(sums.read_text().replace("0", "1", 1))
-        if not any("does not match" in fault for fault in contents_faults(copy, version, source)):
-            failures.append("a wrong checksum: not found")
+        # One planted copy of the release each, checked as the release itself is.
+        copies = []
+        for index, (what, label, plant, expected) in enumerate([*plants, checksum]):
+            copy = Path(folder) / str(index)
+            shutil.copytree(dist, copy)
+            file_name = names.get(label, label)
+            (copy / file_name).write_bytes(plant((copy / file_name).read_bytes()))
+            copies.append((what, copy, expected))
+        failures = pe_check.missed_plants(copies, lambda copy: contents_faults(copy, version, source))
     unplanted = contents_faults(dist, version, source)
     if unplanted:
         failures.append(f"the release itself fails: {unplanted!r}")

@@ -59,6 +59,7 @@ void SimMachine::AddPciFunction(uint32_t bus, uint32_t device, uint32_t function
   const uint32_t slot = PciSlotOf(bus & 0xFF, device & 0x1F, function & 0x7);
   pciIdentification_[slot] = static_cast<uint32_t>(deviceId) << 16 | vendorId;
   pciPresent_[slot] = true;
+  pciSlotsHeld_.insert(slot);
 }
 
 int32_t SimMachine::RunLauncher(Platform& through) {
@@ -319,8 +320,8 @@ std::vector<std::string> SimMachine::SlotsHolding(uint16_t vendorId, uint16_t de
   std::vector<std::string> slots;
   if (allOnes) slots.emplace_back("every slot without a function");
   const uint32_t identification = static_cast<uint32_t>(deviceId) << 16 | vendorId;
-  for (uint32_t slot = 0; slot < kPciSlotCount; ++slot) {
-    if (pciPresent_[slot] && pciIdentification_[slot] == identification) {
+  for (const uint32_t slot : pciSlotsHeld_) {
+    if (pciIdentification_[slot] == identification) {
       slots.push_back(SlotText(slot >> 8, (slot >> 3) & 0x1F, slot & 7));
     }
   }

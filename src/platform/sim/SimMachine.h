@@ -7,6 +7,7 @@
 #include <deque>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -159,6 +160,9 @@ class SimMachine final : public Platform, public RunObserver {
   // By slot (bus << 8 | device << 3 | function): a flat table, because a scan reads every slot.
   std::vector<uint32_t> pciIdentification_;
   std::vector<bool> pciPresent_;
+  // The slots that hold a function, in scan order: explaining a card list looks through these alone,
+  // so that a long list costs time in proportion to its length.
+  std::set<uint32_t> pciSlotsHeld_;
   uint64_t pciReads_ = 0;
   std::map<NativeHandle, RegistryKey*> registryHandles_;
   NativeHandle nextHandle_ = 0x1000;

@@ -1,6 +1,10 @@
 # Host build: the core as a library, the simulated machine, the quelm-sim tool, tests and benchmarks.
+# The Windows build of quelm-sim (QUELM_WINDOWS_TOOL) takes the same targets up to quelm-sim itself.
 option(QUELM_FUZZ "Build only the core, the simulated machine and the libFuzzer targets (clang)" OFF)
-if(NOT QUELM_FUZZ)
+include(${PROJECT_SOURCE_DIR}/cmake/HostPlatform.cmake)
+if(QUELM_WINDOWS_TOOL)
+  include(${PROJECT_SOURCE_DIR}/cmake/WindowsTool.cmake)
+elseif(NOT QUELM_FUZZ)
   find_package(GTest REQUIRED)
   find_package(CLI11 CONFIG REQUIRED)
   find_package(nlohmann_json 3 REQUIRED)
@@ -29,6 +33,7 @@ add_library(quelm_sim STATIC
   src/platform/sim/SimText.cpp
   src/platform/sim/WindowsReleases.cpp
   src/platform/sim/RegFile.cpp
+  ${QUELM_HOST_SIM_PLATFORM_SOURCES}
 )
 target_link_libraries(quelm_sim PUBLIC quelm_core)
 target_compile_options(quelm_sim PRIVATE ${QUELM_WARNINGS})
@@ -43,7 +48,8 @@ endif()
 add_library(quelm_sim_tool STATIC tools/quelm-sim/AgpCapability.cpp tools/quelm-sim/DiskLint.cpp
             tools/quelm-sim/EventRendering.cpp tools/quelm-sim/GuideTables.cpp tools/quelm-sim/HostPciBus.cpp
             tools/quelm-sim/LspciListing.cpp tools/quelm-sim/NearestWord.cpp tools/quelm-sim/PciFunctionText.cpp
-            tools/quelm-sim/RunOptions.cpp tools/quelm-sim/ScanRendering.cpp)
+            tools/quelm-sim/RunOptions.cpp tools/quelm-sim/ScanRendering.cpp
+            ${QUELM_HOST_TOOL_PLATFORM_SOURCES})
 target_include_directories(quelm_sim_tool PUBLIC ${PROJECT_SOURCE_DIR}/tools/quelm-sim)
 target_link_libraries(quelm_sim_tool PUBLIC quelm_sim nlohmann_json::nlohmann_json)
 target_compile_options(quelm_sim_tool PRIVATE ${QUELM_WARNINGS})
@@ -53,6 +59,11 @@ add_executable(quelm-sim tools/quelm-sim/main.cpp tools/quelm-sim/RunCommand.cpp
                          tools/quelm-sim/SystemsTable.cpp)
 target_link_libraries(quelm-sim PRIVATE quelm_sim_tool CLI11::CLI11)
 target_compile_options(quelm-sim PRIVATE ${QUELM_WARNINGS})
+target_compile_definitions(quelm-sim PRIVATE QUELM_VERSION="${PROJECT_VERSION}")
+include(${PROJECT_SOURCE_DIR}/cmake/ToolRelease.cmake)
+if(QUELM_WINDOWS_TOOL)
+  return()
+endif()
 
 add_executable(pci-scan-bench bench/PciScanBench.cpp)
 target_link_libraries(pci-scan-bench PRIVATE quelm_sim)

@@ -99,19 +99,9 @@ target_compile_options(vadrun PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${QUELM_WIN32_CO
 target_link_options(vadrun PRIVATE ${QUELM_WIN32_LINK_FLAGS} -Wl,-e,${QUELM_SYMBOL_PREFIX}VadRunEntry)
 target_link_libraries(vadrun PRIVATE quelm_win32_runtime kernel32 user32 gdi32)
 
-
-# The release archive (cmake --build --preset win32 --target package): the launcher, the example disk
-# and the disk authors' guide, named after the one version in the top-level project() call. Only the
-# i386 build is shipped.
+# The disk kit (cmake --build --preset win32 --target package). Only the i386 build is shipped.
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86")
-  install(TARGETS quelm_exe RUNTIME DESTINATION .)
-  install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/disk/ DESTINATION example-disk)
-  install(FILES ${PROJECT_SOURCE_DIR}/docs/disk-authoring.md DESTINATION .)
-  set(CPACK_GENERATOR ZIP)
-  set(CPACK_PACKAGE_NAME quelm)
-  set(CPACK_PACKAGE_FILE_NAME quelm-${PROJECT_VERSION}-win32)
-  set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})
-  include(CPack)
+  include(${PROJECT_SOURCE_DIR}/cmake/KitRelease.cmake)
 endif()
 
 # The example disk as it is burnt: its files with QUELM.EXE and, as its installer program, the stand-in

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# Builds everything (host tools and tests, the Windows program and its 64-bit test build, the release
-# archive) and runs every test: the unit and tool tests again under the address and
-# undefined-behaviour sanitizers, the fuzz targets for about a minute, then all tests of the host
-# build, the end-to-end tests under Wine included. Arguments go to that last ctest run alone
-# (scripts/run-tests.sh -L unit), which then runs without the sanitizer and fuzz passes.
+# Builds everything (host tools and tests, the Windows program and its 64-bit test build, quelm-sim.exe,
+# the release archive) and runs every test: the unit and tool tests again under the address and
+# undefined-behaviour sanitizers, the fuzz targets for about a minute, the releases into dist/
+# (scripts/release.sh), then all tests of the host build, the end-to-end tests under Wine and the
+# release checks included. Arguments go to that last ctest run alone (scripts/run-tests.sh -L unit),
+# which then runs without the sanitizer, fuzz and release passes.
 # QUELM_WINE_ARCH=win32|win64|both forces the Wine path; unset, every path this host can run is taken.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh all
-for preset in win32 win64 host; do
+for preset in win32 win64 tool-win64 host; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
 done
@@ -21,6 +22,8 @@ if [ $# -eq 0 ]; then
     cmake --build --preset "$preset"
     ctest --preset "$preset"
   done
+  # The releases, which the last tests check and build a second time to compare.
+  scripts/release.sh
 fi
 
 python3 tests/e2e/wine/wine_arch.py selected

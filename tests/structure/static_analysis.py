@@ -6,6 +6,7 @@ tests/structure/cppcheck-suppressions.txt. Any finding fails.
     static_analysis.py cppcheck CPPCHECK ROOT                      src/ and tools/
 """
 import concurrent.futures
+import functools
 import json
 import os
 import shlex
@@ -20,12 +21,24 @@ JOBS = max(1, min(4, os.cpu_count() or 1))
 GCC_ONLY = {"-fno-tree-loop-distribute-patterns", "-malign-data=abi", "-mpreferred-stack-boundary=2"}
 
 
+@functools.lru_cache(maxsize=None)
+def cxx_library_headers(compiler):
+    """The C++ library's header folders of a mingw-w64 cross compiler, as it searches them. Clang looks
+    for them under the GCC version's folder, which Debian names "12-win32", a name it cannot read."""
+    if "mingw32" not in Path(compiler).name:
+        return ()
+    result = subprocess.run([compiler, "-E", "-x", "c++", "-", "-v"], input="", capture_output=True, text=True,
+                            check=False)
+    return tuple(line.strip() for line in result.stderr.splitlines() if line.startswith(" /") and "/c++" in line)
+
+
 def clang_database(build_dir, folder):
     """BUILD_DIR's compile commands without the options only GCC knows, in `folder`."""
     entries = json.loads((Path(build_dir) / "compile_commands.json").read_text())
     for entry in entries:
         words = entry.pop("arguments", None) or shlex.split(entry.pop("command"))
-        entry["arguments"] = [word for word in words if word not in GCC_ONLY]
+        headers = [word for folder_name in cxx_library_headers(words[0]) for word in ("-isystem", folder_name)]
+        entry["arguments"] = [words[0], *headers, *(word for word in words[1:] if word not in GCC_ONLY)]
     (Path(folder) / "compile_commands.json").write_text(json.dumps(entries))
     return folder
 

@@ -46,7 +46,9 @@ bool ParseDeviceAndFunction(std::string_view text, PciFunctionName& name) {
 
 // Empty when at least the first four bytes (register 0) were read; otherwise why they were not.
 std::string ReadConfiguration(const fs::path& file, std::vector<uint8_t>& bytes) {
-  std::FILE* stream = std::fopen(file.c_str(), "rb");
+  // fopen, unlike a stream, tells a folder (EISDIR on reading) from an empty file. The name goes in
+  // narrow, as Windows paths hold wide characters.
+  std::FILE* stream = std::fopen(file.string().c_str(), "rb");
   if (!stream)
     return "its configuration space cannot be opened (" + std::generic_category().message(errno) + ")";
   bytes.resize(kConfigurationBytes);

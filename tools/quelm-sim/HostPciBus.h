@@ -19,7 +19,8 @@ class HostPciBusError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-enum class HostPciSource { kSysfs, kProcfs };
+// Linux's two trees, or (on Windows) SetupAPI's list of present devices.
+enum class HostPciSource { kSysfs, kProcfs, kDeviceList };
 
 // As much of a configuration space as is read: the standard header and the capabilities after it.
 inline constexpr size_t kConfigurationBytes = 256;

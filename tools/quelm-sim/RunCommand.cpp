@@ -8,6 +8,7 @@
 
 #include "EventRendering.h"
 #include "HostPciBus.h"
+#include "LocalPciBus.h"
 #include "LspciListing.h"
 #include "NearestWord.h"
 #include "SystemsTable.h"
@@ -138,9 +139,9 @@ RunCommand::RunCommand(CLI::App& app)
   CLI::Option* pciHost = run.add_flag(
       "--pci-host", options.pciHost,
       "Add the PCI functions of this machine (as quelm-sim scan lists them); a --pci in the same slot wins");
-  run.add_option("--root", options.hostRoot, "Where --pci-host reads sys/bus/pci and proc/bus/pci")
-      ->needs(pciHost)
-      ->capture_default_str();
+  run.add_option("--root", options.hostRoot,
+                 "Have --pci-host read a Linux machine's sys/bus/pci or proc/bus/pci below this folder")
+      ->needs(pciHost);
   // Two whole buses in one machine would be one of them with parts of the other.
   run.add_option(
          "--pci-file", options.pciFile,
@@ -195,9 +196,9 @@ RunCommand::RunCommand(CLI::App& app)
 namespace {
 
 // This machine's PCI functions, for --pci-host.
-HostPciBus ReadHostBus(const std::string& root) {
+HostPciBus ReadHostBus(const std::optional<std::string>& root) {
   try {
-    return ReadHostPciBus(root);
+    return root ? ReadHostPciBus(*root) : ReadLocalPciBus();
   } catch (const HostPciBusError& fault) {
     throw UsageError(std::string("--pci-host: ") + fault.what());
   }

@@ -36,7 +36,7 @@ struct RunOptions {
   std::vector<std::string> pciDevices;       // [0000:]BB:DD.F=VVVV:DDDD
   bool pciHost = false;                      // add this machine's own PCI functions; --pci replaces them
   std::string pciFile;                       // add the functions an lspci listing names; --pci replaces them
-  std::string hostRoot = "/";                // where --pci-host finds sys/ and proc/
+  std::optional<std::string> hostRoot;       // a Linux tree --pci-host reads instead of this machine's bus
   std::vector<std::string> deniedKeys;       // keys that exist but refuse to open
   std::optional<std::string> usbSupplement;  // yes or no: writes or removes what the launcher reads
   std::string pciAccess = "auto";            // auto, ports, device-list or none

@@ -2,6 +2,7 @@
 #include "ScanCommand.h"
 
 #include "HostPciBus.h"
+#include "LocalPciBus.h"
 #include "RunOptions.h"
 #include "ScanRendering.h"
 
@@ -11,8 +12,9 @@ ScanCommand::ScanCommand(CLI::App& app)
     : command_(app.add_subcommand(
           "scan",
           "List the PCI functions of this machine as the launcher's scan finds them, in scan order")) {
-  command_->add_option("--root", root_, "Read sys/bus/pci and proc/bus/pci below this folder")
-      ->capture_default_str();
+  command_->add_option("--root", root_,
+                       "Read a Linux machine's sys/bus/pci or proc/bus/pci below this folder instead of this "
+                       "machine's bus");
   CLI::Option* json = command_->add_flag("--json", json_,
                                          "One JSON object per function: its names, numbers, IDs in "
                                          "hexadecimal and decimal, and whether it is AGP");
@@ -25,7 +27,7 @@ ScanCommand::ScanCommand(CLI::App& app)
 int ScanCommand::Execute(std::ostream& out, std::ostream& notes) {
   HostPciBus bus;
   try {
-    bus = ReadHostPciBus(root_);
+    bus = root_ ? ReadHostPciBus(*root_) : ReadLocalPciBus();
   } catch (const HostPciBusError& fault) {
     throw UsageError(fault.what());
   }

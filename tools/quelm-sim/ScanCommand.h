@@ -2,6 +2,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -20,7 +21,7 @@ class ScanCommand {
 
  private:
   CLI::App* command_;
-  std::string root_ = "/";
+  std::optional<std::string> root_;  // a Linux tree to read instead of this machine's bus
   bool json_ = false;
   bool entries_ = false;
 };

@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "ConsoleSession.h"
 #include "LintCommand.h"
 #include "RunCommand.h"
 #include "RunOptions.h"
@@ -13,6 +14,8 @@ int Main(int argc, char** argv) {
   CLI::App app{"Shows what a driver disk's QUELM.INI will do, on a simulated Windows machine."};
   app.name("quelm-sim");
   app.require_subcommand(1);
+  // Only the top level: `run --version` is a Windows version record.
+  app.set_version_flag("--version", "quelm-sim " QUELM_VERSION, "Print quelm-sim's version and exit");
   app.footer(
       "Examples:\n"
       "  quelm-sim run examples/disk --os 98se --pci 01:00.0=1A2B:3C4D --registry "
@@ -32,6 +35,8 @@ int Main(int argc, char** argv) {
     return app.exit(help);
   } catch (const CLI::CallForAllHelp& help) {
     return app.exit(help);
+  } catch (const CLI::CallForVersion& version) {
+    return app.exit(version);
   } catch (const CLI::ParseError& fault) {
     std::cerr << "quelm-sim: " << quelm::tool::EscapeForTerminal(fault.what()) << "\n";
     return 2;
@@ -54,6 +59,7 @@ int Main(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const quelm::tool::ConsoleSession console;
   // Whatever else goes wrong (a folder that vanishes while it is read, memory running out) ends as
   // every other fault does: one line on stderr and status 2, never an abort.
   try {

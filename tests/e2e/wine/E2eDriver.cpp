@@ -9,6 +9,8 @@
 //   times <kernel 100ns> <user 100ns>     processor time of the launcher's whole life
 //   hang <time>                           the launcher outlived the time-out and was ended
 //   error <text>
+// With QUELM_CAPTURE_DIR set, each box is also saved there, before it is answered, as the screen shows
+// it: box-1.bmp, box-2.bmp and so on (scripts/capture-boxes.sh makes the guide's pictures from them).
 // A test tool, not part of the product: it uses the C runtime and Windows APIs newer than 95.
 #include <windows.h>
 
@@ -76,6 +78,60 @@ BOOL CALLBACK FindBox(HWND window, LPARAM parameter) {
   if (ClassName(window) != "#32770" || WindowText(window) != "QUELM") return TRUE;
   search.found = window;
   return FALSE;
+}
+
+void WriteAll(FILE* file, const void* bytes, size_t size) {
+  if (std::fwrite(bytes, 1, size, file) != size) Log("error writing a captured box failed");
+}
+
+// The box's pixels as on the screen, frame and caption included, in a 24-bit BMP file.
+void CaptureBox(HWND box, int number) {
+  const char* folder = std::getenv("QUELM_CAPTURE_DIR");
+  if (folder == nullptr) return;
+  // The box is visible once found, but its text and buttons may not be painted yet.
+  RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+  Sleep(500);
+  RECT frame;
+  GetWindowRect(box, &frame);
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  const HDC screen = GetDC(nullptr);
+  const HDC memory = CreateCompatibleDC(screen);
+  const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  const HGDIOBJ previous = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, frame.left, frame.top, SRCCOPY);
+  SelectObject(memory, previous);
+
+  BITMAPINFOHEADER info;
+  ZeroMemory(&info, sizeof(info));
+  info.biSize = sizeof(info);
+  info.biWidth = width;
+  info.biHeight = height;  // bottom-up rows, as BMP files keep them
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  info.biCompression = BI_RGB;
+  const DWORD rowSize = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+  std::vector<unsigned char> pixels(static_cast<size_t>(rowSize) * height);
+  GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+
+  BITMAPFILEHEADER header;
+  ZeroMemory(&header, sizeof(header));
+  header.bfType = 0x4D42;  // "BM"
+  header.bfOffBits = sizeof(header) + sizeof(info);
+  header.bfSize = header.bfOffBits + static_cast<DWORD>(pixels.size());
+  const std::string path = std::string(folder) + "\\box-" + std::to_string(number) + ".bmp";
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) {
+    Log("error cannot write " + path);
+    return;
+  }
+  WriteAll(file, &header, sizeof(header));
+  WriteAll(file, &info, sizeof(info));
+  WriteAll(file, pixels.data(), pixels.size());
+  std::fclose(file);
 }
 
 bool HasButton(HWND box, int id) {
@@ -146,6 +202,7 @@ int main(int argc, char** argv) {
     BoxSearch search = {process.dwProcessId, nullptr};
     EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
     if (search.found == nullptr) continue;
+    CaptureBox(search.found, static_cast<int>(nextAnswer) + 1);
     AnswerBox(search.found, nextAnswer < answers.size() ? answers[nextAnswer] : "OK");
     ++nextAnswer;
     answered = search.found;

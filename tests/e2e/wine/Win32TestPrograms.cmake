@@ -12,6 +12,8 @@ endfunction()
 
 # Starts QUELM.EXE, answers its message boxes and records them.
 quelm_add_wine_test_program(e2e-driver E2eDriver.cpp)
+# It copies the boxes off the screen when asked to (QUELM_CAPTURE_DIR).
+target_link_libraries(quelm_test_e2e-driver PRIVATE gdi32)
 # What a disk's Exec line opens: records its own path and current directory.
 quelm_add_wine_test_program(exec-recorder ExecRecorder.cpp)
 # The real GetPrivateProfileStringA, wsprintfA and GetVersionExA, for the differential checks.

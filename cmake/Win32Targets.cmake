@@ -99,14 +99,11 @@ target_compile_options(vadrun PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${QUELM_WIN32_CO
 target_link_options(vadrun PRIVATE ${QUELM_WIN32_LINK_FLAGS} -Wl,-e,${QUELM_SYMBOL_PREFIX}VadRunEntry)
 target_link_libraries(vadrun PRIVATE quelm_win32_runtime kernel32 user32 gdi32)
 
-# The disk kit (cmake --build --preset win32 --target package). Only the i386 build is shipped.
-if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86")
-  include(${PROJECT_SOURCE_DIR}/cmake/KitRelease.cmake)
-endif()
-
-# The example disk as it is burnt: its files with QUELM.EXE and, as its installer program, the stand-in
+# Only the i386 build is shipped: the disk kit (cmake --build --preset win32 --target package), and the
+# example disk as it is burnt: its files with QUELM.EXE and, as its installer program, the stand-in
 # vadrun.exe; scripts/run-example.sh runs and lints it, and the end-to-end tests lint it.
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86")
+  include(${PROJECT_SOURCE_DIR}/cmake/KitRelease.cmake)
   set(QUELM_EXAMPLE_DISK ${CMAKE_BINARY_DIR}/example-disk)
   add_custom_target(example-disk ALL
     COMMAND ${CMAKE_COMMAND} -E rm -rf ${QUELM_EXAMPLE_DISK}

@@ -9,8 +9,9 @@ cd "$(dirname "$0")/.."
 what="${1:-all}"
 host_packages=(cmake ninja-build g++ libgtest-dev libcli11-dev nlohmann-json3-dev python3 clang-format valgrind pciutils
                clang-14 libclang-rt-14-dev clang-tidy cppcheck)
-windows_packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-                  wine wine64 xvfb xauth)
+# The example disk's QUELM.EXE and stand-in installer need only the i386 cross compiler.
+example_packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686)
+windows_packages=("${example_packages[@]}" g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 xvfb xauth)
 
 missing_of() {
   local package
@@ -46,7 +47,7 @@ install() {
 mapfile -t missing < <(missing_of "${host_packages[@]}")
 install "${missing[@]}"
 if [ "$what" = example ]; then
-  mapfile -t missing < <(missing_of g++-mingw-w64-i686 binutils-mingw-w64-i686)
+  mapfile -t missing < <(missing_of "${example_packages[@]}")
   install "${missing[@]}"
 fi
 [ "$what" = all ] || exit 0

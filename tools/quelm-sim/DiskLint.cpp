@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
-#include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -355,20 +354,6 @@ class Linter {
 
   // --- Where things are --------------------------------------------------------------------------------
 
-  // The section the reader consults for a name, and the key line it takes: the first of each name.
-  const Section* SectionNamed(std::string_view name) const {
-    for (const Section& section : file_.Layout()) {
-      if (section.counts && SameName(section.name, name)) return &section;
-    }
-    return nullptr;
-  }
-  static const Key* KeyNamed(const Section* section, std::string_view name) {
-    if (section == nullptr) return nullptr;
-    for (const Key& key : section->keys) {
-      if (SameName(key.name, name)) return &key;
-    }
-    return nullptr;
-  }
   static Place PlaceOf(const Section& section) { return {section.line, section.column}; }
   static Place PlaceOf(const Key& key) { return {key.line, key.column}; }
   // Byte `offset` of a key's value as the launcher gets it: past the quote the reader removes.
@@ -380,8 +365,8 @@ class Linter {
   }
   // The key's place if the reader finds it, else its section's, else `otherwise`.
   Place PlaceOf(std::string_view section, std::string_view key, Place otherwise) const {
-    const Section* found = SectionNamed(section);
-    const Key* line = KeyNamed(found, key);
+    const Section* found = file_.SectionNamed(section);
+    const Key* line = sim::ProfileFile::KeyNamed(found, key);
     return line != nullptr ? PlaceOf(*line) : found != nullptr ? PlaceOf(*found) : otherwise;
   }
 
@@ -404,7 +389,7 @@ class Linter {
   }
   // For questions only, without findings.
   std::string Peek(std::string_view section, std::string_view key, unsigned capacity) const {
-    const Key* line = KeyNamed(SectionNamed(section), key);
+    const Key* line = sim::ProfileFile::KeyNamed(file_.SectionNamed(section), key);
     if (line == nullptr || !line->hasValue) return "";
     std::vector<char> buffer(capacity);
     sim::CopyValue(line->value, buffer.data(), capacity);
@@ -495,7 +480,7 @@ class Linter {
   // Every script line of every [Application] section: those the launcher reads for its systems, and
   // those it never reads, checked alike so that one pass finds every mistake.
   void CheckScripts() {
-    const Section* application = SectionNamed("Application");
+    const Section* application = file_.SectionNamed("Application");
     const Place applicationPlace = application != nullptr ? PlaceOf(*application) : Place{};
     std::string names;
     for (const OsKindName& system : kOsKindNames)
@@ -515,7 +500,7 @@ class Linter {
           Report(
               PlaceOf(key), "unknown-system",
               "no Windows version reads the script " + Quoted(key.name) + " (the names are " + names + ")");
-        } else if (KeyNamed(&section, key.name) != &key) {
+        } else if (sim::ProfileFile::KeyNamed(&section, key.name) != &key) {
           source.hiddenBy = "in a second " + key.name + " script, which is never read";
         }
         const std::string script = ReadKey(key, "Application", kNameCapacity);
@@ -661,7 +646,7 @@ class Linter {
   // --- SubDir -------------------------------------------------------------------------------------
 
   void CheckSubDirs() {
-    const Section* subDirs = SectionNamed("SubDir");
+    const Section* subDirs = file_.SectionNamed("SubDir");
     if (subDirs == nullptr) return;
     std::string read;
     for (const OsKindName& system : kOsKindNames) {
@@ -693,7 +678,7 @@ class Linter {
   void CheckCardLists() {
     for (const auto& [folded, use] : cardLists_) {
       const auto& [name, place] = use;
-      const Section* section = SectionNamed(name);
+      const Section* section = file_.SectionNamed(name);
       if (section == nullptr) {
         Report(place, "missing-card-list",
                "the card list " + Quoted(name) + " has no section: no card is ever found");
@@ -702,7 +687,7 @@ class Linter {
       std::set<std::string> read;
       for (unsigned number = 1;; ++number) {
         const std::string key = std::to_string(number);
-        const Key* line = KeyNamed(section, key);
+        const Key* line = sim::ProfileFile::KeyNamed(section, key);
         const std::string entry =
             line != nullptr && line->hasValue ? ReadKey(*line, name, kNameCapacity) : "";
         if (entry.empty()) {
@@ -716,7 +701,8 @@ class Linter {
         CheckCardEntry(section->name, *line, entry);
       }
       for (const Key& key : section->keys) {
-        if (!IsComment(key) && read.count(Folded(key.name)) == 0 && KeyNamed(section, key.name) == &key) {
+        if (!IsComment(key) && read.count(Folded(key.name)) == 0 &&
+            sim::ProfileFile::KeyNamed(section, key.name) == &key) {
           Report(PlaceOf(key), "card-list-gap",
                  "the entry " + Quoted(key.name) + " of [" + section->name +
                      "] is never read: entries are read as 1, 2, 3 ... up to the first one missing");
@@ -767,8 +753,8 @@ class Linter {
   void CheckPrograms() {
     for (const auto& [folded, use] : programs_) {
       const auto& [name, place] = use;
-      const Section* section = SectionNamed(name);
-      const Key* key = KeyNamed(section, "program");
+      const Section* section = file_.SectionNamed(name);
+      const Key* key = sim::ProfileFile::KeyNamed(section, "program");
       if (key == nullptr || !key->hasValue) {
         Report(section != nullptr ? PlaceOf(*section) : place, "missing-program",
                "[" + name + "] has no program line: the Exec command opens nothing");
@@ -800,9 +786,9 @@ class Linter {
   // --- Messages -----------------------------------------------------------------------------------
 
   void CheckMessages() {
-    const Section* messages = SectionNamed("Message");
+    const Section* messages = file_.SectionNamed("Message");
     for (const auto& [folded, need] : messagesNeeded_) {
-      const Key* key = KeyNamed(messages, need.key);
+      const Key* key = sim::ProfileFile::KeyNamed(messages, need.key);
       const std::string text =
           key != nullptr && key->hasValue ? ReadKey(*key, "Message", kMessageCapacity) : "";
       if (text.empty()) {
@@ -953,7 +939,7 @@ class Linter {
                  " shows the InstallFailed message instead of installing");
     }
     for (const auto& [system, place] : installs_) {
-      const Key* key = KeyNamed(SectionNamed("SubDir"), system);
+      const Key* key = sim::ProfileFile::KeyNamed(file_.SectionNamed("SubDir"), system);
       const std::string subDir = Peek("SubDir", system, kNameCapacity);
       if (key == nullptr || subDir.empty()) continue;
       CheckShortNames(subDir, PlaceInValue(*key, 0), "the " + system + " [SubDir] entry");
@@ -971,7 +957,7 @@ class Linter {
   // The file and working directory of an Exec line, with the launcher started at the disk's root and no
   // command tail: [CWD] is then D:.
   void CheckProgramFiles(const std::string& section) {
-    const Key* key = KeyNamed(SectionNamed(section), "program");
+    const Key* key = sim::ProfileFile::KeyNamed(file_.SectionNamed(section), "program");
     const std::string written = Peek(section, "program", kNameCapacity);
     Text<kNameCapacity> expanded;
     if (key == nullptr || written.empty() || !expanded.Assign(ViewOf(written)) ||
@@ -1010,10 +996,8 @@ class Linter {
   }
 
   bool OnDisk(const std::string& windowsPath, bool folder) const {
-    std::error_code error;
-    const auto found = disk_.files->Resolve(windowsPath, 'D');
-    if (!found) return false;
-    return folder ? std::filesystem::is_directory(*found, error) : std::filesystem::exists(*found, error);
+    const sim::FileSystem::Entry entry = disk_.files->EntryAt(windowsPath, 'D');
+    return folder ? entry == sim::FileSystem::Entry::kFolder : entry != sim::FileSystem::Entry::kMissing;
   }
 
   // Each part of a path on the disk that a plain ISO 9660 CD cannot carry, once per path.

@@ -5,6 +5,8 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "PciFunctionText.h"
+
 namespace quelm::tool {
 
 namespace {
@@ -35,11 +37,6 @@ Json Strings(const std::vector<std::string>& texts,
   Json array = Json::array();
   for (const std::string& text : texts) array.push_back(convert(text));
   return array;
-}
-
-std::string Hex4(uint16_t value) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  return {kDigits[value >> 12], kDigits[(value >> 8) & 15], kDigits[(value >> 4) & 15], kDigits[value & 15]};
 }
 
 std::string Joined(const std::vector<std::string>& parts, const char* separator = ", ") {
@@ -88,8 +85,8 @@ struct JsonEvent {
     Json entries = Json::array();
     for (const sim::CardEntryTried& tried : e.entries) {
       Json entry = {{"key", tried.key}, {"entry", Text(tried.entry)}};
-      entry["vendorId"] = tried.namesCard ? Json(Hex4(tried.vendorId)) : Json(nullptr);
-      entry["deviceId"] = tried.namesCard ? Json(Hex4(tried.deviceId)) : Json(nullptr);
+      entry["vendorId"] = tried.namesCard ? Json(IdText(tried.vendorId)) : Json(nullptr);
+      entry["deviceId"] = tried.namesCard ? Json(IdText(tried.deviceId)) : Json(nullptr);
       entry["foundAt"] = tried.foundAt;
       entries.push_back(entry);
     }
@@ -180,7 +177,7 @@ struct TextEvent {
       if (!tried.namesCard) {
         out += "names no card (no vendor or device field)";
       } else {
-        out += Hex4(tried.vendorId) + ":" + Hex4(tried.deviceId) +
+        out += IdText(tried.vendorId) + ":" + IdText(tried.deviceId) +
                (tried.foundAt.empty() ? " is not on the bus" : " is on the bus at " + Joined(tried.foundAt));
       }
     }

@@ -16,9 +16,10 @@ namespace {
 
 constexpr const char* kIniName = "QUELM.INI";
 
-// A disk as the user named it: its folder, and the path its findings are printed with.
+// A disk as the user named it: its folder, its QUELM.INI, and the path its findings are printed with.
 struct NamedDisk {
   std::filesystem::path folder;
+  std::filesystem::path file;
   std::string path;
 };
 
@@ -29,14 +30,14 @@ NamedDisk DiskNamed(const std::string& typed) {
   if (std::filesystem::is_directory(typed, error)) {
     sim::FileSystem disk;
     disk.MapDrive('D', typed);
-    const auto file = disk.Resolve(std::string("D:\\") + kIniName, 'D');
-    const std::string name = file ? file->filename().string() : kIniName;
+    const std::filesystem::path file =
+        disk.Resolve(std::string("D:\\") + kIniName, 'D').value_or(std::filesystem::path(typed) / kIniName);
     const bool separated = !typed.empty() && (typed.back() == '/' || typed.back() == '\\');
-    return {typed, typed + (separated ? "" : "/") + name};
+    return {typed, file, typed + (separated ? "" : "/") + file.filename().string()};
   }
   if (std::filesystem::is_regular_file(typed, error)) {
     const std::filesystem::path folder = std::filesystem::path(typed).parent_path();
-    return {folder.empty() ? std::filesystem::path(".") : folder, typed};
+    return {folder.empty() ? std::filesystem::path(".") : folder, typed, typed};
   }
   throw UsageError("\"" + typed + "\" is neither a disk folder nor a QUELM.INI");
 }
@@ -80,11 +81,7 @@ int LintCommand::Execute(std::ostream& out, std::ostream& errors) {
     const NamedDisk named = DiskNamed(typed);
     sim::FileSystem files;
     files.MapDrive('D', named.folder);
-    const std::filesystem::path iniFile =
-        std::filesystem::is_regular_file(typed)
-            ? std::filesystem::path(typed)
-            : files.Resolve(std::string("D:\\") + kIniName, 'D').value_or(named.folder / kIniName);
-    const sim::HostFile contents = sim::ReadHostFile(iniFile);
+    const sim::HostFile contents = sim::ReadHostFile(named.file);
     if (!contents.bytes) {
       errors << "quelm-sim: " << EscapeForTerminal(named.path + ": " + contents.fault) << "\n";
       status = 2;

@@ -46,6 +46,13 @@ std::optional<PciFunctionName> ParsePciFunctionName(std::string_view text, Domai
   return name;
 }
 
+std::string IdText(uint32_t id) {
+  char text[8];
+  // Four digits always fit.
+  static_cast<void>(std::snprintf(text, sizeof(text), "%04X", id & 0xFFFFu));
+  return text;
+}
+
 std::string LinuxName(const PciFunctionName& name) {
   char text[32];
   // Four small numbers always fit.

@@ -34,6 +34,9 @@ std::optional<uint32_t> ParseHex(std::string_view text, size_t maximumDigits);
 std::optional<PciFunctionName> ParsePciFunctionName(std::string_view text,
                                                     DomainPart domainPart = DomainPart::kOptional);
 
+// A vendor or device ID as the launcher writes it in its names: four upper-case hexadecimal digits.
+std::string IdText(uint32_t id);
+
 // As Linux and lspci -D name a function: "0000:00:1f.3".
 std::string LinuxName(const PciFunctionName& name);
 

@@ -18,15 +18,16 @@ namespace quelm::tool {
 
 namespace {
 
-unsigned long ParseNumber(const std::string& text, int base, unsigned long maximum, const std::string& what) {
-  if (text.empty() || !std::all_of(text.begin(), text.end(), [base](unsigned char c) {
-        return base == 16 ? std::isxdigit(c) != 0 : std::isdigit(c) != 0;
+// A decimal number of at most `maximum`.
+unsigned long ParseNumber(const std::string& text, unsigned long maximum, const std::string& what) {
+  if (text.empty() || !std::all_of(text.begin(), text.end(), [](unsigned char c) {
+        return std::isdigit(c) != 0;
       })) {
     throw UsageError("bad " + what + " \"" + text + "\"");
   }
   unsigned long value = 0;
   try {
-    value = std::stoul(text, nullptr, base);
+    value = std::stoul(text, nullptr, 10);
   } catch (const std::exception&) {
     throw UsageError(what + " \"" + text + "\" is too large");
   }
@@ -122,11 +123,11 @@ VersionRecord ParseVersion(const std::string& text) {
   }
   VersionRecord record;
   record.platformId =
-      static_cast<uint32_t>(ParseNumber(numbers.substr(0, firstDot), 10, 0xFFFFFFFF, "platform ID"));
+      static_cast<uint32_t>(ParseNumber(numbers.substr(0, firstDot), 0xFFFFFFFF, "platform ID"));
   record.majorVersion = static_cast<uint32_t>(
-      ParseNumber(numbers.substr(firstDot + 1, secondDot - firstDot - 1), 10, 0xFFFFFFFF, "major version"));
+      ParseNumber(numbers.substr(firstDot + 1, secondDot - firstDot - 1), 0xFFFFFFFF, "major version"));
   record.minorVersion =
-      static_cast<uint32_t>(ParseNumber(numbers.substr(secondDot + 1), 10, 0xFFFFFFFF, "minor version"));
+      static_cast<uint32_t>(ParseNumber(numbers.substr(secondDot + 1), 0xFFFFFFFF, "minor version"));
   if (colon != std::string::npos) {
     const std::string service = text.substr(colon + 1);
     if (service.size() >= sizeof(record.serviceText))
@@ -157,17 +158,14 @@ std::vector<std::string> SystemChoices() {
 void ApplySystem(const std::string& os, sim::SimMachine& machine) {
   // Launcher names are written in capitals and releases in small letters; only "nt31" is both, and
   // there NT31 (the launcher's name, version 3.1) and nt31 (the release, which reports 3.10) differ.
-  const auto launcherName = [&os](const std::string& name) {
-    return sim::VersionForOsName(name);
-  };
   const sim::WindowsRelease* release = sim::ReleaseNamed(os);
-  if (const auto record = launcherName(os)) {
+  if (const auto record = sim::VersionForOsName(os)) {
     machine.version = *record;
     machine.windowsLabel.clear();
   } else if (release != nullptr) {
     machine.version = release->record;
     machine.windowsLabel = release->label;
-  } else if (const auto anyCase = launcherName(Upper(os))) {
+  } else if (const auto anyCase = sim::VersionForOsName(Upper(os))) {
     machine.version = *anyCase;
     machine.windowsLabel.clear();
   } else {

@@ -1,7 +1,6 @@
 // Writes quelm-sim scan's listings, in the launcher's terms and in QUELM.INI's.
 #include "ScanRendering.h"
 
-#include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "AgpCapability.h"
@@ -16,13 +15,6 @@ using Json = nlohmann::ordered_json;
 
 // What Linux's sysfs and procfs give a user other than root of a configuration space.
 constexpr size_t kUserConfigurationBytes = 64;
-
-// Four upper-case digits, as the launcher writes IDs in its names.
-std::string UpperHex4(uint32_t value) {
-  char text[8];
-  static_cast<void>(std::snprintf(text, sizeof(text), "%04X", value & 0xFFFFu));
-  return text;
-}
 
 }  // namespace
 
@@ -62,8 +54,8 @@ ScanListing RenderScan(const std::vector<HostPciFunction>& functions, ScanFormat
       object["bus"] = function.address.bus;
       object["device"] = function.address.device;
       object["function"] = function.address.function;
-      object["vendorId"] = UpperHex4(vendorId);
-      object["deviceId"] = UpperHex4(deviceId);
+      object["vendorId"] = IdText(vendorId);
+      object["deviceId"] = IdText(deviceId);
       object["vendorIdDecimal"] = vendorId;
       object["deviceIdDecimal"] = deviceId;
       object["agp"] = agp.capability == AgpCapability::kUnknown

@@ -64,8 +64,8 @@ class Converter {
 
   // (iconv_t)-1 is how iconv_open says it knows no such conversion.
   bool IsValid() const {
-    return handle_ != reinterpret_cast<iconv_t>(-1);
-  }  // NOLINT(performance-no-int-to-ptr)
+    return handle_ != reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
+  }
 
   // Converts as much of `in` as it can into `out`; false at a sequence it cannot convert, which is
   // left at the front of `in`.

@@ -67,6 +67,13 @@ std::optional<std::filesystem::path> FileSystem::Resolve(std::string_view window
   return walked.back();
 }
 
+FileSystem::Entry FileSystem::EntryAt(std::string_view windowsPath, char currentDrive) const {
+  const auto hostPath = Resolve(windowsPath, currentDrive);
+  std::error_code error;
+  if (!hostPath || !std::filesystem::exists(*hostPath, error)) return Entry::kMissing;
+  return std::filesystem::is_directory(*hostPath, error) ? Entry::kFolder : Entry::kFile;
+}
+
 std::optional<std::string> FileSystem::ReadFile(std::string_view windowsPath, char currentDrive) const {
   const auto hostPath = Resolve(windowsPath, currentDrive);
   if (!hostPath) return std::nullopt;

@@ -35,6 +35,9 @@ class FileSystem {
   // to case as Windows does; a path without a drive is taken on `currentDrive`. Nothing when a part
   // does not exist. ".." stops at the drive's folder, as it stops at a drive's root on Windows.
   std::optional<std::filesystem::path> Resolve(std::string_view windowsPath, char currentDrive) const;
+  // What the path names: nothing, a folder, or a file (anything that is no folder).
+  enum class Entry { kMissing, kFolder, kFile };
+  Entry EntryAt(std::string_view windowsPath, char currentDrive) const;
   // The file's bytes; nothing when it does not exist or is no regular file within kHostFileLimit.
   std::optional<std::string> ReadFile(std::string_view windowsPath, char currentDrive) const;
 

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 
 #include "app/AppFrame.h"
 #include "app/LauncherApp.h"
@@ -47,8 +46,7 @@ PciAccess PciAccessOf(const VersionRecord& version) {
 SimMachine::SimMachine()
     : version(*VersionForOsName("W98")),
       desktop_(installer, screen, events_),
-      pciIdentification_(kPciSlotCount),
-      pciPresent_(kPciSlotCount) {}
+      pciIdentification_(kPciSlotCount) {}
 
 void SimMachine::SetCommandTail(const std::string& tail) {
   commandLine = tail.empty() ? "QUELM.EXE" : "QUELM.EXE " + tail;
@@ -58,7 +56,6 @@ void SimMachine::AddPciFunction(uint32_t bus, uint32_t device, uint32_t function
                                 uint16_t deviceId) {
   const uint32_t slot = PciSlotOf(bus & 0xFF, device & 0x1F, function & 0x7);
   pciIdentification_[slot] = static_cast<uint32_t>(deviceId) << 16 | vendorId;
-  pciPresent_[slot] = true;
   pciSlotsHeld_.insert(slot);
 }
 
@@ -207,17 +204,12 @@ bool HasDriveLetter(const std::string& path) {
 
 std::optional<bool> SimMachine::FolderExists(const std::string& windowsPath) const {
   if (!HasDriveLetter(windowsPath) || !fileSystem.HasDrive(windowsPath[0])) return std::nullopt;
-  std::error_code error;
-  const auto hostPath = fileSystem.Resolve(windowsPath, CurrentDrive());
-  return hostPath && std::filesystem::is_directory(*hostPath, error);
+  return fileSystem.EntryAt(windowsPath, CurrentDrive()) == FileSystem::Entry::kFolder;
 }
 
 std::optional<bool> SimMachine::FileExists(const std::string& windowsPath) const {
   if (!HasDriveLetter(windowsPath) || !fileSystem.HasDrive(windowsPath[0])) return std::nullopt;
-  std::error_code error;
-  const auto hostPath = fileSystem.Resolve(windowsPath, CurrentDrive());
-  return hostPath && std::filesystem::exists(*hostPath, error) &&
-         !std::filesystem::is_directory(*hostPath, error);
+  return fileSystem.EntryAt(windowsPath, CurrentDrive()) == FileSystem::Entry::kFile;
 }
 
 PciAccess SimMachine::EffectivePciAccess() const {
@@ -228,7 +220,8 @@ bool SimMachine::ReadPciIdentification(uint32_t bus, uint32_t device, uint32_t f
                                        uint32_t& identification) {
   ++pciReads_;
   if (EffectivePciAccess() == PciAccess::kNone) return false;
-  if (!IsPciAddress(bus, device, function) || !pciPresent_[PciSlotOf(bus, device, function)]) return false;
+  if (!IsPciAddress(bus, device, function) || pciSlotsHeld_.count(PciSlotOf(bus, device, function)) == 0)
+    return false;
   identification = pciIdentification_[PciSlotOf(bus, device, function)];
   return true;
 }

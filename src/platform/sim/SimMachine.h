@@ -159,7 +159,6 @@ class SimMachine final : public Platform, public RunObserver {
   SimDesktop desktop_;
   // By slot (bus << 8 | device << 3 | function): a flat table, because a scan reads every slot.
   std::vector<uint32_t> pciIdentification_;
-  std::vector<bool> pciPresent_;
   // The slots that hold a function, in scan order: explaining a card list looks through these alone,
   // so that a long list costs time in proportion to its length.
   std::set<uint32_t> pciSlotsHeld_;

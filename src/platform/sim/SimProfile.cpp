@@ -156,17 +156,26 @@ uint32_t CopyValue(std::string_view value, char* buffer, uint32_t size) {
   return CopyEntry(value, buffer, size);
 }
 
-std::optional<unsigned> ProfileFile::LineOf(std::string_view section, std::string_view key) const {
-  const std::string sectionName = Folded(TrimBlanks(section));
-  const std::string keyName = Folded(TrimBlanks(key));
-  for (const SectionLines& lines : layout_) {
-    if (!lines.counts || Folded(lines.name) != sectionName) continue;
-    for (const KeyLine& line : lines.keys) {
-      if (Folded(line.name) == keyName) return line.line;
-    }
-    return std::nullopt;
+const ProfileFile::SectionLines* ProfileFile::SectionNamed(std::string_view name) const {
+  const std::string folded = Folded(TrimBlanks(name));
+  for (const SectionLines& section : layout_) {
+    if (section.counts && Folded(section.name) == folded) return &section;
   }
-  return std::nullopt;
+  return nullptr;
+}
+
+const ProfileFile::KeyLine* ProfileFile::KeyNamed(const SectionLines* section, std::string_view name) {
+  if (section == nullptr) return nullptr;
+  const std::string folded = Folded(TrimBlanks(name));
+  for (const KeyLine& key : section->keys) {
+    if (Folded(key.name) == folded) return &key;
+  }
+  return nullptr;
+}
+
+std::optional<unsigned> ProfileFile::LineOf(std::string_view section, std::string_view key) const {
+  const KeyLine* line = KeyNamed(SectionNamed(section), key);
+  return line != nullptr ? std::optional<unsigned>(line->line) : std::nullopt;
 }
 
 uint32_t ReadProfileString(const ProfileFile* file, const char* section, const char* key,

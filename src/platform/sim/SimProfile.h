@@ -79,6 +79,10 @@ class ProfileFile {
     std::vector<KeyLine> keys;
   };
   const std::vector<SectionLines>& Layout() const { return layout_; }
+  // The section the reader consults for a name (the first of it), and the key line it takes there (the
+  // first of the key's name); null where there is none.
+  const SectionLines* SectionNamed(std::string_view name) const;
+  static const KeyLine* KeyNamed(const SectionLines* section, std::string_view name);
   // The line of the key line the reader takes for (section, key); nothing where there is none.
   std::optional<unsigned> LineOf(std::string_view section, std::string_view key) const;
 

@@ -5,8 +5,8 @@
 #include <fstream>
 #include <string>
 
-#include "platform/sim/SimMachine.h"
 #include "probe/PciScan.h"
+#include "sim/SimMachine.h"
 
 namespace {
 

@@ -23,16 +23,16 @@ target_include_directories(quelm_core PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_compile_options(quelm_core PRIVATE ${QUELM_CORE_FLAGS} ${QUELM_WARNINGS})
 
 add_library(quelm_sim STATIC
-  src/platform/sim/SimCodePage.cpp
-  src/platform/sim/SimFileSystem.cpp
-  src/platform/sim/FaultInjection.cpp
-  src/platform/sim/SimDesktop.cpp
-  src/platform/sim/SimMachine.cpp
-  src/platform/sim/SimProfile.cpp
-  src/platform/sim/SimRegistry.cpp
-  src/platform/sim/SimText.cpp
-  src/platform/sim/WindowsReleases.cpp
-  src/platform/sim/RegFile.cpp
+  src/sim/SimCodePage.cpp
+  src/sim/SimFileSystem.cpp
+  src/sim/FaultInjection.cpp
+  src/sim/SimDesktop.cpp
+  src/sim/SimMachine.cpp
+  src/sim/SimProfile.cpp
+  src/sim/SimRegistry.cpp
+  src/sim/SimText.cpp
+  src/sim/WindowsReleases.cpp
+  src/sim/RegFile.cpp
   ${QUELM_HOST_SIM_PLATFORM_SOURCES}
 )
 target_link_libraries(quelm_sim PUBLIC quelm_core)
@@ -45,18 +45,39 @@ if(QUELM_FUZZ)
 endif()
 
 # Everything of quelm-sim but its option parser, so that tests can drive it directly.
-add_library(quelm_sim_tool STATIC tools/quelm-sim/AgpCapability.cpp tools/quelm-sim/DiskLint.cpp
-            tools/quelm-sim/EventRendering.cpp tools/quelm-sim/GuideTables.cpp tools/quelm-sim/HostPciBus.cpp
-            tools/quelm-sim/LspciListing.cpp tools/quelm-sim/NearestWord.cpp tools/quelm-sim/PciFunctionText.cpp
-            tools/quelm-sim/RunOptions.cpp tools/quelm-sim/ScanRendering.cpp
-            ${QUELM_HOST_TOOL_PLATFORM_SOURCES})
+add_library(quelm_sim_tool STATIC
+  tools/quelm-sim/console/NearestWord.cpp
+  tools/quelm-sim/console/RunOptions.cpp
+  tools/quelm-sim/events/EventRendering.cpp
+  tools/quelm-sim/lint/CardListChecks.cpp
+  tools/quelm-sim/lint/CheckTable.cpp
+  tools/quelm-sim/lint/Directives.cpp
+  tools/quelm-sim/lint/EncodingChecks.cpp
+  tools/quelm-sim/lint/FindingRendering.cpp
+  tools/quelm-sim/lint/Linter.cpp
+  tools/quelm-sim/lint/LintText.cpp
+  tools/quelm-sim/lint/MessageChecks.cpp
+  tools/quelm-sim/lint/ProgramChecks.cpp
+  tools/quelm-sim/lint/ScriptChecks.cpp
+  tools/quelm-sim/pci/AgpCapability.cpp
+  tools/quelm-sim/pci/HostPciBus.cpp
+  tools/quelm-sim/pci/LspciListing.cpp
+  tools/quelm-sim/pci/PciFunctionText.cpp
+  tools/quelm-sim/scan/ScanRendering.cpp
+  tools/quelm-sim/GuideTables.cpp
+  ${QUELM_HOST_TOOL_PLATFORM_SOURCES}
+)
 target_include_directories(quelm_sim_tool PUBLIC ${PROJECT_SOURCE_DIR}/tools/quelm-sim)
 target_link_libraries(quelm_sim_tool PUBLIC quelm_sim nlohmann_json::nlohmann_json)
 target_compile_options(quelm_sim_tool PRIVATE ${QUELM_WARNINGS})
 
-add_executable(quelm-sim tools/quelm-sim/main.cpp tools/quelm-sim/RunCommand.cpp tools/quelm-sim/ScanCommand.cpp
-                         tools/quelm-sim/LintCommand.cpp
-                         tools/quelm-sim/SystemsTable.cpp)
+add_executable(quelm-sim
+  tools/quelm-sim/main.cpp
+  tools/quelm-sim/lint/LintCommand.cpp
+  tools/quelm-sim/run/RunCommand.cpp
+  tools/quelm-sim/run/SystemsTable.cpp
+  tools/quelm-sim/scan/ScanCommand.cpp
+)
 target_link_libraries(quelm-sim PRIVATE quelm_sim_tool CLI11::CLI11)
 target_compile_options(quelm-sim PRIVATE ${QUELM_WARNINGS})
 target_compile_definitions(quelm-sim PRIVATE QUELM_VERSION="${PROJECT_VERSION}")

@@ -15,8 +15,8 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86")
   # 32-bit Windows guarantees only 4-byte stack alignment, and nothing here needs more.
   set(QUELM_ARCH_FLAGS -march=i386 -mtune=pentium -mpreferred-stack-boundary=2 -malign-data=abi)
   # Only 32-bit Windows 9x ever hands a program the configuration ports.
-  set(QUELM_ARCH_SOURCES ${PROJECT_SOURCE_DIR}/src/platform/win32/PciMechanism1.cpp
-      ${PROJECT_SOURCE_DIR}/src/platform/win32/PortPciSource.cpp)
+  set(QUELM_ARCH_SOURCES ${PROJECT_SOURCE_DIR}/src/win32/PciMechanism1.cpp
+      ${PROJECT_SOURCE_DIR}/src/win32/PortPciSource.cpp)
 else()
   set(QUELM_SYMBOL_PREFIX "")
   set(QUELM_ARCH_FLAGS "")
@@ -44,11 +44,11 @@ set(QUELM_WIN32_DEFINITIONS WINVER=0x0400 _WIN32_WINNT=0x0400 _WIN32_WINDOWS=0x0
 
 # Outside link-time optimisation: the calls to memset and memcpy that the compiler creates during it
 # must find ordinary machine code.
-add_library(quelm_win32_runtime STATIC ${PROJECT_SOURCE_DIR}/src/platform/win32/RuntimeSupport.cpp)
+add_library(quelm_win32_runtime STATIC ${PROJECT_SOURCE_DIR}/src/win32/RuntimeSupport.cpp)
 target_compile_options(quelm_win32_runtime PRIVATE ${QUELM_WIN32_COMPILE_FLAGS} -fno-lto)
 
 # windres hands its defines through a shell that eats quotes, so the version goes in by configure_file.
-configure_file(${PROJECT_SOURCE_DIR}/src/platform/win32/Quelm.rc.in ${CMAKE_BINARY_DIR}/Quelm.rc @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/src/win32/Quelm.rc.in ${CMAKE_BINARY_DIR}/Quelm.rc @ONLY)
 configure_file(${PROJECT_SOURCE_DIR}/tools/vadrun/VadRun.rc.in ${CMAKE_BINARY_DIR}/VadRun.rc @ONLY)
 
 # Compiled once, linked twice: the shipped image and, for the relocation check, the same image linked
@@ -56,19 +56,19 @@ configure_file(${PROJECT_SOURCE_DIR}/tools/vadrun/VadRun.rc.in ${CMAKE_BINARY_DI
 add_library(quelm_exe_objects OBJECT
   ${QUELM_CORE_SOURCES}
   ${QUELM_ARCH_SOURCES}
-  ${PROJECT_SOURCE_DIR}/src/platform/win32/PackedVersion.cpp
-  ${PROJECT_SOURCE_DIR}/src/platform/win32/PciSource.cpp
-  ${PROJECT_SOURCE_DIR}/src/platform/win32/SetupApiDeviceList.cpp
-  ${PROJECT_SOURCE_DIR}/src/platform/win32/SystemExports.cpp
-  ${PROJECT_SOURCE_DIR}/src/platform/win32/Win32Main.cpp
-  ${PROJECT_SOURCE_DIR}/src/platform/win32/Win32Platform.cpp
+  ${PROJECT_SOURCE_DIR}/src/win32/PackedVersion.cpp
+  ${PROJECT_SOURCE_DIR}/src/win32/PciSource.cpp
+  ${PROJECT_SOURCE_DIR}/src/win32/SetupApiDeviceList.cpp
+  ${PROJECT_SOURCE_DIR}/src/win32/SystemExports.cpp
+  ${PROJECT_SOURCE_DIR}/src/win32/Win32Main.cpp
+  ${PROJECT_SOURCE_DIR}/src/win32/Win32Platform.cpp
   ${CMAKE_BINARY_DIR}/Quelm.rc
 )
 target_include_directories(quelm_exe_objects PRIVATE ${PROJECT_SOURCE_DIR}/src)
 target_compile_definitions(quelm_exe_objects PRIVATE ${QUELM_WIN32_DEFINITIONS})
 # Link-time optimisation and the merged sections keep the launcher small.
 target_compile_options(quelm_exe_objects PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${QUELM_WIN32_COMPILE_FLAGS} -flto>)
-set(QUELM_IMAGE_SCRIPT ${PROJECT_SOURCE_DIR}/src/platform/win32/QuelmImage.ld)
+set(QUELM_IMAGE_SCRIPT ${PROJECT_SOURCE_DIR}/src/win32/QuelmImage.ld)
 
 function(quelm_launcher_image target name)
   add_executable(${target} WIN32 $<TARGET_OBJECTS:quelm_exe_objects>)

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "config/Text.h"
-#include "platform/sim/SimText.h"
+#include "sim/SimText.h"
 
 // A property that must hold: when it does not, the input is a finding, kept by libFuzzer like a crash.
 #define QUELM_FUZZ_CHECK(condition)                                                  \

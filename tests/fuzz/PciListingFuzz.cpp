@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "FuzzInput.h"
-#include "platform/win32/PciListing.h"
+#include "win32/PciListing.h"
 
 namespace quelm::fuzz {
 namespace {

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "FuzzInput.h"
-#include "platform/sim/SimProfile.h"
+#include "sim/SimProfile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace quelm::fuzz;

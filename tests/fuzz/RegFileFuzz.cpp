@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "FuzzInput.h"
-#include "platform/sim/RegFile.h"
-#include "platform/sim/SimRegistry.h"
+#include "sim/RegFile.h"
+#include "sim/SimRegistry.h"
 
 namespace quelm::fuzz {
 namespace {

@@ -31,8 +31,8 @@
 
 #include "FuzzInput.h"
 #include "platform/PciSlot.h"
-#include "platform/sim/RegFile.h"
-#include "platform/sim/SimMachine.h"
+#include "sim/RegFile.h"
+#include "sim/SimMachine.h"
 #include "support/SimDisk.h"
 
 namespace quelm::fuzz {

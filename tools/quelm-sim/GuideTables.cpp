@@ -1,10 +1,10 @@
 // Markdown tables of the guide, from the command table, the system names, the releases and the checks.
 #include "GuideTables.h"
 
-#include "DiskLint.h"
 #include "app/ScriptCommands.h"
-#include "platform/sim/WindowsReleases.h"
+#include "lint/DiskLint.h"
 #include "probe/OsKind.h"
+#include "sim/WindowsReleases.h"
 
 namespace quelm::tool {
 

@@ -2,11 +2,11 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
-#include "ConsoleSession.h"
-#include "LintCommand.h"
-#include "RunCommand.h"
-#include "RunOptions.h"
-#include "ScanCommand.h"
+#include "console/ConsoleSession.h"
+#include "console/RunOptions.h"
+#include "lint/LintCommand.h"
+#include "run/RunCommand.h"
+#include "scan/ScanCommand.h"
 
 namespace {
 

@@ -15,9 +15,9 @@
 #include "ProbeCases.h"
 #include "config/Capacities.h"
 #include "config/Text.h"
-#include "platform/sim/SimMachine.h"
-#include "platform/sim/SimProfile.h"
 #include "probe/PciScan.h"
+#include "sim/SimMachine.h"
+#include "sim/SimProfile.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/SimMachine.h"
 #include "probe/PciScan.h"
 #include "probe/SystemProbe.h"
+#include "sim/SimMachine.h"
 
 namespace quelm {
 namespace {

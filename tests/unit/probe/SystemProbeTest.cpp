@@ -5,8 +5,8 @@
 #include <string>
 
 #include "app/Messages.h"
-#include "platform/sim/SimMachine.h"
 #include "probe/SystemProbe.h"
+#include "sim/SimMachine.h"
 
 namespace quelm {
 namespace {

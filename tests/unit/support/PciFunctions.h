@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "HostPciBus.h"
+#include "pci/HostPciBus.h"
 
 namespace quelm::testing {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/RegFile.h"
+#include "sim/RegFile.h"
 #include "support/SimDisk.h"
 
 namespace quelm::testing {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/SimMachine.h"
+#include "sim/SimMachine.h"
 
 namespace quelm::testing {
 

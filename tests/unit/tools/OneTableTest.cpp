@@ -6,9 +6,9 @@
 #include <sstream>
 #include <string>
 
-#include "DiskLint.h"
 #include "GuideTables.h"
 #include "app/ScriptCommands.h"
+#include "lint/DiskLint.h"
 
 namespace quelm {
 namespace {

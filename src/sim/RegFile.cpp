@@ -1,0 +1,373 @@
+// The reader for the .reg files that describe the simulated machine's registry.
+#include "sim/RegFile.h"
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <vector>
+
+#include "config/Text.h"
+#include "sim/SimFileSystem.h"
+#include "sim/SimText.h"
+
+namespace quelm::sim {
+namespace {
+
+constexpr uint32_t kRegMultiString = 7;  // REG_MULTI_SZ, which only arrives hex-coded as hex(7)
+
+bool SameName(std::string_view left, std::string_view right) {
+  return EqualsIgnoringCase(ViewOf(left), ViewOf(right));
+}
+
+std::string FormatError(const std::string& source, unsigned line, const std::string& message) {
+  std::ostringstream text;
+  text << source;
+  if (line != 0) text << ':' << line;
+  text << ": " << message;
+  return text.str();
+}
+
+// One change the file asks for; a file is parsed whole into these before any is applied.
+struct RegOperation {
+  enum class Kind { CreateKey, DeleteKey, SetValue, DeleteValue };
+  Kind kind;
+  std::string keyPath;  // below HKEY_LOCAL_MACHINE
+  RegistryValue value;  // the name only, for DeleteValue
+};
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+bool IsHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+unsigned HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
+  return static_cast<unsigned>(UpperAscii(c) - 'A' + 10);
+}
+
+class RegTextParser {
+ public:
+  RegTextParser(std::string_view text, const std::string& sourceName) : source_(sourceName) {
+    SplitLines(text);
+  }
+
+  std::vector<RegOperation> Parse() {
+    ReadHeader();
+    for (lineIndex_ = 1; lineIndex_ < lines_.size(); ++lineIndex_) {
+      std::string_view line = lines_[lineIndex_];
+      SkipBlanks(line);
+      if (line.empty() || line.front() == ';') continue;
+      if (line.front() == '[') {
+        ParseKeyLine(line);
+      } else if (line.front() == '@' || line.front() == '"') {
+        ParseValueLine(line);
+      } else {
+        Fail("not a key, value or comment line");
+      }
+    }
+    return std::move(operations_);
+  }
+
+ private:
+  // Lines end at CR, LF or CRLF.
+  void SplitLines(std::string_view text) {
+    while (!text.empty()) {
+      const size_t end = std::min(text.find_first_of("\r\n"), text.size());
+      lines_.push_back(text.substr(0, end));
+      size_t next = end;
+      if (next < text.size()) next += text.substr(next, 2) == "\r\n" ? 2 : 1;
+      text.remove_prefix(next);
+    }
+  }
+
+  [[noreturn]] void Fail(const std::string& message) const {
+    throw RegFileError(source_, static_cast<unsigned>(lineIndex_ + 1), message);
+  }
+
+  static void SkipBlanks(std::string_view& text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  }
+
+  // Whatever follows a complete item may only be blanks and a comment.
+  void ExpectLineEnd(std::string_view rest, const char* what) const {
+    SkipBlanks(rest);
+    if (!rest.empty() && rest.front() != ';') Fail(std::string("unexpected text after ") + what);
+  }
+
+  void ReadHeader() {
+    lineIndex_ = 0;
+    std::string_view header = lines_.empty() ? std::string_view() : lines_[0];
+    SkipBlanks(header);
+    while (!header.empty() && IsBlank(header.back())) header.remove_suffix(1);
+    if (header == "REGEDIT4") return;
+    if (header == "Windows Registry Editor Version 5.00") {
+      // Version 5 files come from a Unicode registry: hex-coded strings are UTF-16 whatever the
+      // encoding of the file itself.
+      unicodeHexStrings_ = true;
+      return;
+    }
+    Fail("not a registry file: the first line must be REGEDIT4 or Windows Registry Editor Version 5.00");
+  }
+
+  void ParseKeyLine(std::string_view line) {
+    const size_t closing = line.rfind(']');
+    if (closing == std::string_view::npos) Fail("key name without closing ]");
+    ExpectLineEnd(line.substr(closing + 1), "the key name");
+    std::string_view name = line.substr(1, closing - 1);
+    const bool deletion = !name.empty() && name.front() == '-';
+    if (deletion) name.remove_prefix(1);
+
+    const size_t separator = std::min(name.find('\\'), name.size());
+    const std::string_view root = name.substr(0, separator);
+    if (!SameName(root, "HKEY_LOCAL_MACHINE") && !SameName(root, "HKLM")) {
+      static constexpr std::string_view kOtherRoots[] = {"HKEY_CLASSES_ROOT",   "HKCR",
+                                                         "HKEY_CURRENT_USER",   "HKCU",
+                                                         "HKEY_USERS",          "HKU",
+                                                         "HKEY_CURRENT_CONFIG", "HKCC",
+                                                         "HKEY_DYN_DATA",       "HKEY_PERFORMANCE_DATA"};
+      const bool known =
+          std::any_of(std::begin(kOtherRoots), std::end(kOtherRoots), [&](std::string_view other) {
+            return SameName(root, other);
+          });
+      Fail(known ? "the simulated machine has only HKEY_LOCAL_MACHINE, not " + std::string(root)
+                 : "unknown root key \"" + std::string(root) + "\"");
+    }
+    std::string path(name.substr(std::min(separator + 1, name.size())));
+    if (deletion) {
+      if (SplitRegistryPath(path).empty()) Fail("HKEY_LOCAL_MACHINE itself cannot be deleted");
+      operations_.push_back({RegOperation::Kind::DeleteKey, path, {}});
+      currentKey_.reset();
+      keyDeleted_ = true;
+    } else {
+      operations_.push_back({RegOperation::Kind::CreateKey, path, {}});
+      currentKey_ = std::move(path);
+    }
+  }
+
+  // Reads a quoted text whose opening quote is already consumed. Escapes: the backslash and the quote,
+  // which regedit writes, and \n, \r and \0, which Wine's regedit reads too (Wine refuses \0; a NUL
+  // inside a string is kept here). Unknown escapes are refused rather than guessed at, since the usual
+  // cause is a path written with single backslashes.
+  std::string ParseQuoted(std::string_view& rest, const char* what) const {
+    std::string text;
+    while (!rest.empty()) {
+      const char c = rest.front();
+      rest.remove_prefix(1);
+      if (c == '"') return text;
+      if (c != '\\') {
+        text.push_back(c);
+        continue;
+      }
+      if (rest.empty()) break;
+      const char escaped = rest.front();
+      rest.remove_prefix(1);
+      switch (escaped) {
+        case '\\':
+        case '"':
+          text.push_back(escaped);
+          break;
+        case 'n':
+          text.push_back('\n');
+          break;
+        case 'r':
+          text.push_back('\r');
+          break;
+        case '0':
+          text.push_back('\0');
+          break;
+        default:
+          Fail(std::string("unknown escape \\") + escaped + " in " + what + " (write \\\\ for a backslash)");
+      }
+    }
+    Fail(std::string("unterminated ") + what);
+  }
+
+  void ParseValueLine(std::string_view line) {
+    if (!currentKey_) {
+      Fail(keyDeleted_ ? "value line after a key deletion, outside any key"
+                       : "value line before any key line");
+    }
+    RegistryValue value;
+    if (line.front() == '@') {
+      line.remove_prefix(1);
+    } else {
+      line.remove_prefix(1);
+      value.name = ParseQuoted(line, "value name");
+    }
+    SkipBlanks(line);
+    if (line.empty() || line.front() != '=') Fail("expected = after the value name");
+    line.remove_prefix(1);
+    SkipBlanks(line);
+
+    if (!line.empty() && line.front() == '-') {
+      ExpectLineEnd(line.substr(1), "the deletion mark");
+      operations_.push_back({RegOperation::Kind::DeleteValue, *currentKey_, std::move(value)});
+      return;
+    }
+    if (!line.empty() && line.front() == '"') {
+      line.remove_prefix(1);
+      const std::string text = ParseQuoted(line, "string");
+      ExpectLineEnd(line, "the string");
+      value.type = kRegString;
+      value.data.assign(text.begin(), text.end());
+      value.data.push_back(0);
+    } else if (line.substr(0, 6) == "dword:") {
+      value.type = kRegDword;
+      value.data = ParseDword(line.substr(6));
+    } else if (line.substr(0, 4) == "hex:") {
+      line.remove_prefix(4);
+      value.type = kRegBinary;
+      value.data = ParseHexBytes(line);
+    } else if (line.substr(0, 4) == "hex(") {
+      line.remove_prefix(4);
+      value.type = ParseHexType(line);
+      value.data = ParseHexBytes(line);
+      if (value.type == kRegString || value.type == kRegExpandString || value.type == kRegMultiString) {
+        PrepareHexString(value.data);
+      }
+    } else {
+      Fail(line.empty() ? "missing value data"
+                        : "unknown value type (expected \"string\", dword:, hex: or hex(N):)");
+    }
+    operations_.push_back({RegOperation::Kind::SetValue, *currentKey_, std::move(value)});
+  }
+
+  std::vector<uint8_t> ParseDword(std::string_view rest) const {
+    SkipBlanks(rest);
+    uint32_t number = 0;
+    size_t digits = 0;
+    while (digits < rest.size() && IsHexDigit(rest[digits])) {
+      number = number << 4 | HexDigitValue(rest[digits]);
+      ++digits;
+    }
+    if (digits == 0 || digits > 8) Fail("dword value needs 1 to 8 hex digits");
+    ExpectLineEnd(rest.substr(digits), "the dword");
+    return {static_cast<uint8_t>(number), static_cast<uint8_t>(number >> 8),
+            static_cast<uint8_t>(number >> 16), static_cast<uint8_t>(number >> 24)};
+  }
+
+  // The N of hex(N): a value type in hexadecimal, as regedit writes it (hex(2), hex(7), hex(b)).
+  uint32_t ParseHexType(std::string_view& rest) const {
+    uint32_t type = 0;
+    size_t digits = 0;
+    while (digits < rest.size() && IsHexDigit(rest[digits])) {
+      type = type << 4 | HexDigitValue(rest[digits]);
+      ++digits;
+    }
+    if (digits == 0 || digits > 8 || rest.substr(digits, 2) != "):") Fail("bad value type in hex(N):");
+    rest.remove_prefix(digits + 2);
+    return type;
+  }
+
+  // Comma-separated bytes of one or two hex digits. A backslash where the next byte would stand
+  // continues the list on the next line that is neither blank nor a comment.
+  std::vector<uint8_t> ParseHexBytes(std::string_view rest) {
+    std::vector<uint8_t> bytes;
+    bool expectByte = true;
+    while (true) {
+      SkipBlanks(rest);
+      if (rest.empty() || rest.front() == ';') return bytes;
+      if (expectByte && rest.front() == '\\') {
+        ExpectLineEnd(rest.substr(1), "the line continuation");
+        rest = NextContinuationLine();
+        if (!rest.empty() && !IsHexDigit(rest.front())) Fail("bad hex data in continued line");
+        continue;
+      }
+      if (expectByte) {
+        size_t digits = 0;
+        while (digits < rest.size() && IsHexDigit(rest[digits])) ++digits;
+        if (digits == 0 || digits > 2) Fail("bad hex byte (expected two hex digits)");
+        bytes.push_back(static_cast<uint8_t>(
+            digits == 1 ? HexDigitValue(rest[0]) : HexDigitValue(rest[0]) << 4 | HexDigitValue(rest[1])));
+        rest.remove_prefix(digits);
+        expectByte = false;
+      } else if (rest.front() == ',') {
+        rest.remove_prefix(1);
+        expectByte = true;
+      } else {
+        Fail("bad hex data (expected a comma between bytes)");
+      }
+    }
+  }
+
+  // The next line that carries data; the end of the file ends the list as well.
+  std::string_view NextContinuationLine() {
+    while (lineIndex_ + 1 < lines_.size()) {
+      std::string_view line = lines_[++lineIndex_];
+      SkipBlanks(line);
+      if (!line.empty() && line.front() != ';') return line;
+    }
+    return {};
+  }
+
+  // Hex-coded strings are stored as RegQueryValueExA would return them: 8-bit and terminated.
+  void PrepareHexString(std::vector<uint8_t>& data) const {
+    if (unicodeHexStrings_) {
+      const std::string text =
+          FromUtf16(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), false);
+      data.assign(text.begin(), text.end());
+    }
+    if (data.empty() || data.back() != 0) data.push_back(0);
+  }
+
+  const std::string& source_;
+  std::vector<std::string_view> lines_;
+  size_t lineIndex_ = 0;
+  bool unicodeHexStrings_ = false;
+  std::optional<std::string> currentKey_;
+  bool keyDeleted_ = false;
+  std::vector<RegOperation> operations_;
+};
+
+}  // namespace
+
+RegFileError::RegFileError(const std::string& source, unsigned lineNumber, const std::string& message)
+    : std::runtime_error(FormatError(source, lineNumber, message)), line(lineNumber) {}
+
+void LoadRegFile(Registry& registry, const std::filesystem::path& file) {
+  const HostFile read = ReadHostFile(file);
+  if (!read.bytes) throw RegFileError(file.string(), 0, read.fault);
+  LoadRegText(registry, *read.bytes, file.string());
+}
+
+void LoadRegText(Registry& registry, std::string_view text, const std::string& sourceName) {
+  // regedit writes version 5 files as UTF-16LE with a byte-order mark; a UTF-8 mark is only skipped.
+  std::string decoded;
+  size_t markLength = 0;
+  const ByteOrderMark mark = ByteOrderMarkOf(text, markLength);
+  if (mark == ByteOrderMark::kUtf16LittleEndian) {
+    decoded = FromUtf16(text.substr(markLength), false);
+    text = decoded;
+  } else if (mark == ByteOrderMark::kUtf8) {
+    text.remove_prefix(markLength);
+  }
+
+  // Everything is parsed before anything is changed, so a faulty file leaves the registry as it was.
+  for (RegOperation& operation : RegTextParser(text, sourceName).Parse()) {
+    switch (operation.kind) {
+      case RegOperation::Kind::CreateKey:
+        registry.Create(operation.keyPath);
+        break;
+      case RegOperation::Kind::DeleteKey: {
+        const std::string_view path = operation.keyPath;
+        const std::string_view leaf = SplitRegistryPath(path).back();
+        RegistryKey* parent = registry.LocalMachine().FindPath(path.substr(0, leaf.data() - path.data()));
+        if (parent != nullptr) parent->RemoveChild(leaf);
+        break;
+      }
+      case RegOperation::Kind::SetValue:
+        registry.Create(operation.keyPath).SetValue(std::move(operation.value));
+        break;
+      case RegOperation::Kind::DeleteValue:
+        if (RegistryKey* key = registry.Find(operation.keyPath)) key->RemoveValue(operation.value.name);
+        break;
+    }
+  }
+}
+
+}  // namespace quelm::sim

@@ -1,0 +1,83 @@
+// Drive letters onto host folders, with Windows' case-blind name matching.
+#include "sim/SimFileSystem.h"
+
+#include <system_error>
+#include <vector>
+
+#include "config/Text.h"
+#include "sim/SimText.h"
+
+namespace quelm::sim {
+
+namespace {
+
+bool SameNameIgnoringCase(std::string_view left, std::string_view right) {
+  return EqualsIgnoringCase(ViewOf(left), ViewOf(right));
+}
+
+// The entry of `folder` whose name equals `name` without regard to case; an exact match wins.
+std::optional<std::filesystem::path> FindEntry(const std::filesystem::path& folder, std::string_view name) {
+  std::error_code error;
+  const std::filesystem::path exact = folder / std::string(name);
+  if (std::filesystem::exists(exact, error)) return exact;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    if (SameNameIgnoringCase(entry.path().filename().string(), name)) return entry.path();
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+void FileSystem::MapDrive(char letter, const std::filesystem::path& folder) {
+  drives_[UpperAscii(letter)] = folder;
+}
+
+bool FileSystem::HasDrive(char letter) const {
+  return drives_.count(UpperAscii(letter)) != 0;
+}
+
+std::optional<std::filesystem::path> FileSystem::Resolve(std::string_view windowsPath,
+                                                         char currentDrive) const {
+  char drive = currentDrive;
+  if (windowsPath.size() >= 2 && windowsPath[1] == ':') {
+    drive = windowsPath[0];
+    windowsPath.remove_prefix(2);
+  }
+  const auto mapped = drives_.find(UpperAscii(drive));
+  if (mapped == drives_.end()) return std::nullopt;
+  // The folders walked so far, the drive's own first: ".." takes one back, never past the first,
+  // however the drive's folder was spelt ("disk", "disk/", "./disk/.").
+  std::vector<std::filesystem::path> walked{mapped->second};
+  size_t start = 0;
+  while (start <= windowsPath.size()) {
+    size_t end = windowsPath.find_first_of("\\/", start);
+    if (end == std::string_view::npos) end = windowsPath.size();
+    const std::string_view part = windowsPath.substr(start, end - start);
+    if (!part.empty() && part != ".") {
+      if (part == "..") {
+        if (walked.size() > 1) walked.pop_back();
+      } else {
+        const auto found = FindEntry(walked.back(), part);
+        if (!found) return std::nullopt;
+        walked.push_back(*found);
+      }
+    }
+    start = end + 1;
+  }
+  return walked.back();
+}
+
+FileSystem::Entry FileSystem::EntryAt(std::string_view windowsPath, char currentDrive) const {
+  const auto hostPath = Resolve(windowsPath, currentDrive);
+  std::error_code error;
+  if (!hostPath || !std::filesystem::exists(*hostPath, error)) return Entry::kMissing;
+  return std::filesystem::is_directory(*hostPath, error) ? Entry::kFolder : Entry::kFile;
+}
+
+std::optional<std::string> FileSystem::ReadFile(std::string_view windowsPath, char currentDrive) const {
+  const auto hostPath = Resolve(windowsPath, currentDrive);
+  if (!hostPath) return std::nullopt;
+  return ReadHostFile(*hostPath).bytes;
+}
+
+}  // namespace quelm::sim

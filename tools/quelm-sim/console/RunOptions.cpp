@@ -1,0 +1,291 @@
+// Applies quelm-sim's run options to a simulated machine.
+#include "console/RunOptions.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "config/Text.h"
+#include "console/NearestWord.h"
+#include "pci/PciFunctionText.h"
+#include "platform/PciSlot.h"
+#include "probe/SystemProbe.h"
+#include "sim/RegFile.h"
+
+namespace quelm::tool {
+
+namespace {
+
+// A decimal number of at most `maximum`.
+unsigned long ParseNumber(const std::string& text, unsigned long maximum, const std::string& what) {
+  if (text.empty() || !std::all_of(text.begin(), text.end(), [](unsigned char c) {
+        return std::isdigit(c) != 0;
+      })) {
+    throw UsageError("bad " + what + " \"" + text + "\"");
+  }
+  unsigned long value = 0;
+  try {
+    value = std::stoul(text, nullptr, 10);
+  } catch (const std::exception&) {
+    throw UsageError(what + " \"" + text + "\" is too large");
+  }
+  if (value > maximum) throw UsageError(what + " \"" + text + "\" is too large");
+  return value;
+}
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = UpperAscii(c);
+  return text;
+}
+
+// The length of the valid UTF-8 sequence at the start of `text` and its code point; 0 when it is
+// not one (a stray continuation byte, an overlong form, a surrogate, beyond U+10FFFF, cut short).
+size_t Utf8SequenceAt(std::string_view text, uint32_t& codePoint) {
+  const auto lead = static_cast<unsigned char>(text[0]);
+  size_t length = 0;
+  uint32_t minimum = 0;
+  if (lead < 0x80) {
+    codePoint = lead;
+    return 1;
+  }
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    codePoint = lead & 0x1Fu;
+    minimum = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    codePoint = lead & 0x0Fu;
+    minimum = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    codePoint = lead & 0x07u;
+    minimum = 0x10000;
+  } else {
+    return 0;
+  }
+  if (text.size() < length) return 0;
+  for (size_t index = 1; index < length; ++index) {
+    const auto next = static_cast<unsigned char>(text[index]);
+    if ((next & 0xC0) != 0x80) return 0;
+    codePoint = codePoint << 6 | (next & 0x3Fu);
+  }
+  const bool surrogate = codePoint >= 0xD800 && codePoint <= 0xDFFF;
+  if (codePoint < minimum || surrogate || codePoint > 0x10FFFF) return 0;
+  return length;
+}
+
+void AppendHex(std::string& out, const char* prefix, uint32_t value, int digits) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  out += prefix;
+  for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) out += kDigits[(value >> shift) & 0xF];
+}
+
+}  // namespace
+
+std::string EscapeForTerminal(std::string_view text) {
+  std::string out;
+  while (!text.empty()) {
+    uint32_t codePoint = 0;
+    const size_t length = Utf8SequenceAt(text, codePoint);
+    if (length == 0) {
+      AppendHex(out, "\\x", static_cast<unsigned char>(text[0]), 2);
+      text.remove_prefix(1);
+      continue;
+    }
+    if (codePoint == '\n') {
+      out += "\\n";
+    } else if (codePoint == '\r') {
+      out += "\\r";
+    } else if (codePoint == '\t') {
+      out += "\\t";
+    } else if (codePoint < 0x20 || codePoint == 0x7F) {
+      AppendHex(out, "\\x", codePoint, 2);
+    } else if ((codePoint >= 0x80 && codePoint <= 0x9F) || codePoint == 0x2028 || codePoint == 0x2029) {
+      AppendHex(out, "\\u", codePoint, 4);
+    } else {
+      out.append(text.substr(0, length));
+    }
+    text.remove_prefix(length);
+  }
+  return out;
+}
+
+VersionRecord ParseVersion(const std::string& text) {
+  const size_t colon = text.find(':');
+  const std::string numbers = text.substr(0, colon);
+  const size_t firstDot = numbers.find('.');
+  const size_t secondDot =
+      firstDot == std::string::npos ? std::string::npos : numbers.find('.', firstDot + 1);
+  if (secondDot == std::string::npos) {
+    throw UsageError("bad --version \"" + text + "\": expected PLATFORM.MAJOR.MINOR[:SERVICETEXT]");
+  }
+  VersionRecord record;
+  record.platformId =
+      static_cast<uint32_t>(ParseNumber(numbers.substr(0, firstDot), 0xFFFFFFFF, "platform ID"));
+  record.majorVersion = static_cast<uint32_t>(
+      ParseNumber(numbers.substr(firstDot + 1, secondDot - firstDot - 1), 0xFFFFFFFF, "major version"));
+  record.minorVersion =
+      static_cast<uint32_t>(ParseNumber(numbers.substr(secondDot + 1), 0xFFFFFFFF, "minor version"));
+  if (colon != std::string::npos) {
+    const std::string service = text.substr(colon + 1);
+    if (service.size() >= sizeof(record.serviceText))
+      throw UsageError("service text longer than 127 characters");
+    std::copy(service.begin(), service.end(), record.serviceText);
+  }
+  return record;
+}
+
+uint32_t AddPciDevice(const std::string& text, sim::SimMachine& machine) {
+  PciFunctionIds ids;
+  try {
+    ids = ParsePciAssignment(text);
+  } catch (const PciTextError& fault) {
+    throw UsageError("bad --pci \"" + text + "\": " + fault.what());
+  }
+  const PciAddress& address = ids.address;
+  machine.AddPciFunction(address.bus, address.device, address.function, ids.vendorId, ids.deviceId);
+  return PciSlotOf(address.bus, address.device, address.function);
+}
+
+std::vector<std::string> SystemChoices() {
+  std::vector<std::string> choices = sim::SimulatedOsNames();
+  for (const sim::WindowsRelease& release : sim::WindowsReleases()) choices.emplace_back(release.alias);
+  return choices;
+}
+
+void ApplySystem(const std::string& os, sim::SimMachine& machine) {
+  // Launcher names are written in capitals and releases in small letters; only "nt31" is both, and
+  // there NT31 (the launcher's name, version 3.1) and nt31 (the release, which reports 3.10) differ.
+  const sim::WindowsRelease* release = sim::ReleaseNamed(os);
+  if (const auto record = sim::VersionForOsName(os)) {
+    machine.version = *record;
+    machine.windowsLabel.clear();
+  } else if (release != nullptr) {
+    machine.version = release->record;
+    machine.windowsLabel = release->label;
+  } else if (const auto anyCase = sim::VersionForOsName(Upper(os))) {
+    machine.version = *anyCase;
+    machine.windowsLabel.clear();
+  } else {
+    std::string names;
+    for (const std::string& name : sim::SimulatedOsNames()) names += " " + name;
+    throw UsageError("unknown --os \"" + os + "\"" + DidYouMean(os, SystemChoices()) + ": expected" + names +
+                     ", or a release that quelm-sim run --help lists");
+  }
+}
+
+void ApplyOptions(const RunOptions& options, sim::SimMachine& machine) {
+  std::error_code error;
+  if (!std::filesystem::is_directory(options.disk, error)) {
+    throw UsageError("disk folder \"" + options.disk + "\" does not exist");
+  }
+  machine.fileSystem.MapDrive('D', options.disk);
+  for (const std::string& mapping : options.drives) {
+    if (mapping.size() < 3 || mapping[1] != '=' ||
+        std::isalpha(static_cast<unsigned char>(mapping[0])) == 0) {
+      throw UsageError("bad --drive \"" + mapping + "\": expected L=FOLDER");
+    }
+    // A second folder for a letter would silently replace the first (DISK is D:).
+    if (machine.fileSystem.HasDrive(mapping[0])) {
+      throw UsageError("--drive \"" + mapping + "\": drive " + UpperAscii(mapping[0]) +
+                       ": is already mapped");
+    }
+    if (!std::filesystem::is_directory(mapping.substr(2), error)) {
+      throw UsageError("folder \"" + mapping.substr(2) + "\" for drive " + mapping.substr(0, 1) +
+                       ": does not exist");
+    }
+    machine.fileSystem.MapDrive(mapping[0], mapping.substr(2));
+  }
+
+  if (options.version) {
+    machine.version = ParseVersion(*options.version);
+  } else {
+    ApplySystem(options.os, machine);
+  }
+
+  machine.currentDirectory = options.cwd;
+  machine.SetCommandTail(options.tail);
+
+  for (const std::string& file : options.registryFiles) {
+    try {
+      LoadRegFile(machine.registry, file);
+    } catch (const sim::RegFileError& fault) {
+      throw UsageError(fault.what());
+    }
+  }
+  if (options.usbSupplement) {
+    if (*options.usbSupplement == "yes") {
+      // What the supplement's setup leaves, as far as the launcher reads it.
+      machine.registry.SetString(kUsbSupplementKey, kUsbSupplementValue, "USB Supplement to OSR2");
+    } else if (*options.usbSupplement == "no") {
+      if (sim::RegistryKey* key = machine.registry.Find(kUsbSupplementKey))
+        key->RemoveValue(kUsbSupplementValue);
+    } else {
+      throw UsageError("bad --usb-supplement \"" + *options.usbSupplement + "\": expected yes or no");
+    }
+  }
+  for (const std::string& key : options.deniedKeys) {
+    sim::RegistryKey* found = machine.registry.Find(key);
+    if (!found) throw UsageError("--deny-key \"" + key + "\": no such key below HKEY_LOCAL_MACHINE");
+    found->accessDenied = true;
+  }
+
+  for (const std::string& answer : options.answers) {
+    const std::string upper = Upper(answer);
+    if (upper != "OK" && upper != "CANCEL")
+      throw UsageError("bad --answer \"" + answer + "\": expected OK or CANCEL");
+    machine.answers.push_back(upper == "OK" ? kAnswerOk : kAnswerCancel);
+  }
+
+  std::set<uint32_t> slots;
+  for (const std::string& device : options.pciDevices) {
+    // Two cards in one slot would silently leave only the last.
+    if (!slots.insert(AddPciDevice(device, machine)).second)
+      throw UsageError("--pci \"" + device + "\": that bus, device and function is already given");
+  }
+  const auto access = sim::PciAccessNamed(options.pciAccess);
+  if (!access)
+    throw UsageError("bad --pci-access \"" + options.pciAccess +
+                     "\": expected auto, ports, device-list or none");
+  machine.pciAccess = *access;
+  if (!sim::IsKnownCodePage(options.codePage)) {
+    throw UsageError("unknown --codepage " + std::to_string(options.codePage) +
+                     ": expected 874, 1250 to 1258, 932, 936, 949 or 950");
+  }
+  machine.codePage = options.codePage;
+
+  static const std::map<std::string, sim::InstallerPresence> kPresences = {
+      {"search", sim::InstallerPresence::kSearch},
+      {"present", sim::InstallerPresence::kPresent},
+      {"missing", sim::InstallerPresence::kMissing}};
+  const auto presence = kPresences.find(options.installer);
+  if (presence == kPresences.end()) {
+    throw UsageError("bad --installer \"" + options.installer + "\": expected search, present or missing");
+  }
+  machine.installer.presence = presence->second;
+  machine.launcherDirectory = options.launcherDir;
+  machine.searchPath = options.searchPath;
+  machine.installer.exitCode = static_cast<uint32_t>(options.installerExit);
+  machine.installer.showAfterMs = options.installerDelayMs;
+  static const std::map<std::string, sim::InstallerWindow> kWindows = {
+      {"normal", sim::InstallerWindow::kNormal},
+      {"offscreen", sim::InstallerWindow::kOffscreen},
+      {"hidden", sim::InstallerWindow::kHidden},
+      {"never", sim::InstallerWindow::kNever}};
+  const auto window = kWindows.find(options.installerWindow);
+  if (window == kWindows.end()) {
+    throw UsageError("bad --installer-window \"" + options.installerWindow +
+                     "\": expected normal, offscreen, hidden or never");
+  }
+  machine.installer.window = window->second;
+  if (options.installerButton != "present" && options.installerButton != "absent") {
+    throw UsageError("bad --installer-button \"" + options.installerButton +
+                     "\": expected present or absent");
+  }
+  machine.installer.hasButton = options.installerButton == "present";
+  machine.installer.lifetimeMs = options.installerLifetimeMs;
+}
+
+}  // namespace quelm::tool

@@ -1,0 +1,70 @@
+// quelm-sim's run options and how they set up a simulated machine.
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/SimMachine.h"
+
+namespace quelm::tool {
+
+// A command-line fault that gets a one-line message and exit status 2.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A message as one line of valid UTF-8, whatever user input it quotes: control characters
+// (line breaks, escape sequences, C1 controls, the Unicode line and paragraph separators) and bytes
+// that are not UTF-8 are written as \n, \r, \t, \xHH or \uHHHH. Backslashes and quotes stay as
+// they are, so that Windows paths read as typed.
+std::string EscapeForTerminal(std::string_view text);
+
+// What `quelm-sim run` was asked to simulate, before it is applied to a machine.
+struct RunOptions {
+  std::string disk;
+  std::string os = "W98";              // a launcher name (W98) or a release (98se)
+  std::optional<std::string> version;  // PLATFORM.MAJOR.MINOR[:SERVICETEXT], instead of `os`
+  std::string cwd = "D:\\";
+  std::string tail;
+  std::vector<std::string> drives;  // L=FOLDER
+  std::vector<std::string> registryFiles;
+  std::vector<std::string> answers;          // OK or CANCEL
+  std::vector<std::string> pciDevices;       // [0000:]BB:DD.F=VVVV:DDDD
+  bool pciHost = false;                      // add this machine's own PCI functions; --pci replaces them
+  std::string pciFile;                       // add the functions an lspci listing names; --pci replaces them
+  std::optional<std::string> hostRoot;       // a Linux tree --pci-host reads instead of this machine's bus
+  std::vector<std::string> deniedKeys;       // keys that exist but refuse to open
+  std::optional<std::string> usbSupplement;  // yes or no: writes or removes what the launcher reads
+  std::string pciAccess = "auto";            // auto, ports, device-list or none
+  unsigned codePage = 1252;                  // the system's ANSI code page
+  int installerExit = 0;
+  std::string installerWindow = "normal";
+  std::string installer = "search";     // search (as Windows would), present or missing
+  std::string launcherDir = "D:\\";     // the folder QUELM.EXE starts from
+  std::vector<std::string> searchPath;  // system folders and the search path, as Windows paths
+  unsigned installerDelayMs = 0;
+  std::string installerButton = "present";      // present or absent
+  std::optional<unsigned> installerLifetimeMs;  // ends by itself this long after its start
+  bool json = false;
+};
+
+// Sets the machine up as the options say; throws UsageError for anything it cannot apply.
+void ApplyOptions(const RunOptions& options, sim::SimMachine& machine);
+
+// Makes the machine the system `os` names: a launcher name (W95A ... NT40, OTHER) in any case, or a
+// release ("95-osr2", "98se", "xp"); throws UsageError, with the nearest name, for any other.
+void ApplySystem(const std::string& os, sim::SimMachine& machine);
+// Every word --os takes: the launcher's names, then the releases.
+std::vector<std::string> SystemChoices();
+
+// Parses PLATFORM.MAJOR.MINOR[:SERVICETEXT]; throws UsageError.
+VersionRecord ParseVersion(const std::string& text);
+// Parses BB:DD.F=VVVV:DDDD or 0000:BB:DD.F=VVVV:DDDD (hexadecimal) and returns the slot it fills;
+// throws UsageError.
+uint32_t AddPciDevice(const std::string& text, sim::SimMachine& machine);
+
+}  // namespace quelm::tool

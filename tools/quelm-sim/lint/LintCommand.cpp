@@ -1,0 +1,107 @@
+// quelm-sim lint: finding each disk's QUELM.INI as the launcher finds it, and the findings.
+#include "lint/LintCommand.h"
+
+#include <filesystem>
+
+#include "console/NearestWord.h"
+#include "console/RunOptions.h"
+#include "lint/DiskLint.h"
+#include "sim/SimFileSystem.h"
+#include "sim/SimMachine.h"
+#include "sim/SimProfile.h"
+
+namespace quelm::tool {
+
+namespace {
+
+constexpr const char* kIniName = "QUELM.INI";
+
+// A disk as the user named it: its folder, its QUELM.INI, and the path its findings are printed with.
+struct NamedDisk {
+  std::filesystem::path folder;
+  std::filesystem::path file;
+  std::string path;
+};
+
+// A folder is a disk whose QUELM.INI lies at its root, found in any case as the launcher finds it; a
+// file is a disk's QUELM.INI. The path printed is the one typed, so that an editor jumps to it.
+NamedDisk DiskNamed(const std::string& typed) {
+  std::error_code error;
+  if (std::filesystem::is_directory(typed, error)) {
+    sim::FileSystem disk;
+    disk.MapDrive('D', typed);
+    const std::filesystem::path file =
+        disk.Resolve(std::string("D:\\") + kIniName, 'D').value_or(std::filesystem::path(typed) / kIniName);
+    const bool separated = !typed.empty() && (typed.back() == '/' || typed.back() == '\\');
+    return {typed, file, typed + (separated ? "" : "/") + file.filename().string()};
+  }
+  if (std::filesystem::is_regular_file(typed, error)) {
+    const std::filesystem::path folder = std::filesystem::path(typed).parent_path();
+    return {folder.empty() ? std::filesystem::path(".") : folder, typed, typed};
+  }
+  throw UsageError("\"" + typed + "\" is neither a disk folder nor a QUELM.INI");
+}
+
+}  // namespace
+
+LintCommand::LintCommand(CLI::App& app)
+    : command_(app.add_subcommand(
+          "lint",
+          "Check disks for the mistakes the launcher passes over in silence; status 0 when "
+          "clean, 1 with findings, 2 when a disk cannot be read")) {
+  command_->add_option("DISK", disks_, "Disk folders (QUELM.INI at their root) or QUELM.INI files")
+      ->required();
+  command_->add_option("--codepage", codePage_, "The code page the disk's texts are written in")
+      ->capture_default_str();
+  command_
+      ->add_option("--installer", installer_,
+                   "The installer program vadrun.exe: search (it must be in the disk's root, where QUELM.EXE "
+                   "starts from) or present (it joins the disk later)")
+      ->check(CLI::IsMember({"search", "present"}))
+      ->capture_default_str();
+  command_->add_option("--no-check", skipped_, "Leave a check out of this run (repeatable)");
+  command_->add_flag("--json", json_, "One JSON object per finding");
+  command_->footer(
+      "A comment line \"; quelm-lint: disable=CHECK[,CHECK]\" in QUELM.INI silences those checks on the next "
+      "line.\n"
+      "Findings read PATH:LINE:COLUMN: severity: message [check]; docs/disk-authoring.md lists every check.");
+}
+
+int LintCommand::Execute(std::ostream& out, std::ostream& errors) {
+  if (!sim::IsKnownCodePage(codePage_)) throw UsageError("unknown --codepage " + std::to_string(codePage_));
+  std::vector<std::string> names;
+  for (const Check& check : Checks()) names.emplace_back(check.name);
+  for (const std::string& skipped : skipped_) {
+    if (CheckNamed(skipped) == nullptr) {
+      throw UsageError("--no-check \"" + skipped + "\": no such check" + DidYouMean(skipped, names));
+    }
+  }
+  int status = 0;
+  for (const std::string& typed : disks_) {
+    const NamedDisk named = DiskNamed(typed);
+    sim::FileSystem files;
+    files.MapDrive('D', named.folder);
+    const sim::HostFile contents = sim::ReadHostFile(named.file);
+    if (!contents.bytes) {
+      errors << "quelm-sim: " << EscapeForTerminal(named.path + ": " + contents.fault) << "\n";
+      status = 2;
+      continue;
+    }
+    DiskToLint disk;
+    disk.bytes = *contents.bytes;
+    disk.files = &files;
+    disk.codePage = codePage_;
+    disk.installerJoinsLater = installer_ == "present";
+    disk.skippedChecks.insert(skipped_.begin(), skipped_.end());
+    const std::vector<Finding> findings = LintDisk(disk);
+    if (json_) {
+      out << RenderFindingsJson(findings, named.path, codePage_);
+    } else {
+      out << RenderFindings(findings, named.path, codePage_) << SummaryOf(findings, named.path);
+    }
+    if (!findings.empty() && status == 0) status = 1;
+  }
+  return status;
+}
+
+}  // namespace quelm::tool

@@ -1,0 +1,103 @@
+// The linter's common ground: the order of the checks, findings and where they are placed, values read
+// as the launcher reads them; and LintDisk, which reads the file as its author meant it.
+#include "lint/Linter.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "sim/SimProfile.h"
+
+namespace quelm::tool::lint {
+
+std::vector<Finding> Linter::Run() {
+  ReadDirectives();
+  CheckRepeatedNames();
+  CheckScripts();
+  CheckSubDirs();
+  CheckCardLists();
+  CheckPrograms();
+  CheckMessages();
+  CheckEncoding();
+  CheckDiskFiles();
+  std::erase_if(findings_, [this](const Finding& finding) {
+    const auto disabled = disabled_.find(finding.line);
+    return disk_.skippedChecks.count(finding.check) != 0 ||
+           (disabled != disabled_.end() && disabled->second.count(finding.check) != 0);
+  });
+  std::stable_sort(findings_.begin(), findings_.end(), [](const Finding& left, const Finding& right) {
+    return left.line != right.line ? left.line < right.line : left.column < right.column;
+  });
+  return findings_;
+}
+
+void Linter::Report(Place place, const char* check, const std::string& message, const std::string& detail) {
+  const Check* known = CheckNamed(check);
+  if (known == nullptr) throw std::logic_error(std::string("lint reports an unlisted check ") + check);
+  findings_.push_back({place.line, place.column, known->severity, check, message, detail});
+}
+
+Place Linter::PlaceOf(const Section& section) {
+  return {section.line, section.column};
+}
+
+Place Linter::PlaceOf(const Key& key) {
+  return {key.line, key.column};
+}
+
+Place Linter::PlaceOf(std::string_view section, std::string_view key, Place otherwise) const {
+  const Section* found = file_.SectionNamed(section);
+  const Key* line = sim::ProfileFile::KeyNamed(found, key);
+  return line != nullptr ? PlaceOf(*line) : found != nullptr ? PlaceOf(*found) : otherwise;
+}
+
+Place Linter::PlaceInValue(const Key& key, size_t offset) {
+  const std::string& value = key.value;
+  const bool quoted =
+      value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
+  return {key.line, key.valueColumn + static_cast<unsigned>(offset) + (quoted ? 1 : 0)};
+}
+
+std::string Linter::ReadKey(const Key& key, std::string_view section, unsigned capacity) {
+  std::vector<char> buffer(capacity);
+  std::vector<char> whole(key.value.size() + 2);
+  const uint32_t length = sim::CopyValue(key.value, buffer.data(), capacity);
+  const uint32_t wholeLength = sim::CopyValue(key.value, whole.data(), static_cast<uint32_t>(whole.size()));
+  if (wholeLength > length) {
+    Report(PlaceInValue(key, length), "value-too-long",
+           "the value of " + Quoted(key.name) + " in [" + std::string(section) + "] has " +
+               Counted(wholeLength, "character") + "; the launcher reads only the first " +
+               std::to_string(length));
+  }
+  return buffer.data();
+}
+
+std::string Linter::Peek(std::string_view section, std::string_view key, unsigned capacity) const {
+  const Key* line = sim::ProfileFile::KeyNamed(file_.SectionNamed(section), key);
+  if (line == nullptr || !line->hasValue) return "";
+  std::vector<char> buffer(capacity);
+  sim::CopyValue(line->value, buffer.data(), capacity);
+  return buffer.data();
+}
+
+void Linter::NeedMessage(const std::string& key, Place place, const std::string& why) {
+  messagesNeeded_.try_emplace(Folded(key), MessageNeed{key, place, why});
+}
+
+}  // namespace quelm::tool::lint
+
+namespace quelm::tool {
+
+std::vector<Finding> LintDisk(const DiskToLint& disk) {
+  // The file as its author meant it: as the most capable reader sees it (Windows 2000 and later:
+  // Unicode where marked, the whole file), and without a UTF-8 mark. What the systems see differently
+  // is a finding of its own, and the rest is checked all the same.
+  sim::ProfileReading reading;
+  reading.unicodeMark = true;
+  reading.codePage = disk.codePage;
+  const std::string_view bytes = disk.bytes;
+  const std::string text = sim::ProfileText(sim::HasUtf8Mark(bytes) ? bytes.substr(3) : bytes, reading);
+  const sim::ProfileFile file(text);
+  return lint::Linter(file, text, disk).Run();
+}
+
+}  // namespace quelm::tool

@@ -1,0 +1,159 @@
+// The linter of one disk: what its checks share (where things are, values read as the launcher reads
+// them, the findings), with each family of checks in a file of its own.
+#pragma once
+
+#include <stdint.h>
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "app/ScriptCommands.h"
+#include "lint/DiskLint.h"
+#include "lint/LintText.h"
+#include "sim/SimCodePage.h"
+
+namespace quelm::tool::lint {
+
+class Linter {
+ public:
+  Linter(const sim::ProfileFile& file, std::string_view text, const DiskToLint& disk)
+      : file_(file), text_(text), disk_(disk), leadBytes_(LeadBytesWhere([&disk](uint8_t byte) {
+          return sim::IsLeadByteOf(disk.codePage, byte);
+        })) {}
+
+  std::vector<Finding> Run();
+
+ private:
+  using Section = sim::ProfileFile::SectionLines;
+  using Key = sim::ProfileFile::KeyLine;
+
+  void Report(Place place, const char* check, const std::string& message, const std::string& detail = "");
+
+  // --- Where things are --------------------------------------------------------------------------------
+
+  static Place PlaceOf(const Section& section);
+  static Place PlaceOf(const Key& key);
+  // Byte `offset` of a key's value as the launcher gets it: past the quote the reader removes.
+  static Place PlaceInValue(const Key& key, size_t offset);
+  // The key's place if the reader finds it, else its section's, else `otherwise`.
+  Place PlaceOf(std::string_view section, std::string_view key, Place otherwise) const;
+
+  // --- Reading values as the launcher does ---------------------------------------------------------
+
+  // A key line's value as the launcher gets it in a buffer of `capacity`; a value it gets cut is a
+  // finding, placed where the cut falls.
+  std::string ReadKey(const Key& key, std::string_view section, unsigned capacity);
+  // For questions only, without findings.
+  std::string Peek(std::string_view section, std::string_view key, unsigned capacity) const;
+
+  void NeedMessage(const std::string& key, Place place, const std::string& why);
+
+  // --- Directives ----------------------------------------------------------------------------------
+
+  // "; quelm-lint: disable=CHECK[,CHECK]" silences those checks on the next line that holds anything
+  // but blanks or another directive.
+  void ReadDirectives();
+
+  // The checks a directive line names; nothing for a line that is no directive.
+  std::optional<std::set<std::string>> DirectiveChecks(std::string_view text, unsigned line);
+
+  // --- Names that are never read -------------------------------------------------------------------
+
+  void CheckRepeatedNames();
+
+  // --- Scripts ------------------------------------------------------------------------------------
+
+  // Every script line of every [Application] section: those the launcher reads for its systems, and
+  // those it never reads, checked alike so that one pass finds every mistake.
+  void CheckScripts();
+
+  void CheckScript(const ScriptSource& source, const std::string& script);
+
+  // What a token names must be there wherever it stands; what it does to a system is checked only where
+  // the launcher reads the script and the token runs.
+  void CheckToken(const ScriptSource& source, const ScriptCommand& command, const std::string& token,
+                  Place place, std::string& endedBy);
+
+  void CheckInstall(OsKind kind, const std::string& token, Place place);
+
+  // --- SubDir -------------------------------------------------------------------------------------
+
+  void CheckSubDirs();
+
+  // --- Card lists ---------------------------------------------------------------------------------
+
+  void CheckCardLists();
+
+  void CheckCardEntry(const std::string& section, const Key& key, const std::string& entry);
+
+  // --- Programs -----------------------------------------------------------------------------------
+
+  void CheckPrograms();
+
+  // --- Messages -----------------------------------------------------------------------------------
+
+  void CheckMessages();
+
+  // "\n" and "\t" are escapes wherever they stand: inside a path they break the path. A path here is a
+  // word (up to the blank before it) ending in a drive's colon, or holding a backslash of its own.
+  void CheckEscapesInPaths(const Key& key, const std::string& text);
+
+  // --- The file's bytes -----------------------------------------------------------------------------
+
+  void CheckEncoding();
+
+  // No Windows knows the UTF-8 mark: its three bytes begin line 1, so what is written there is not what
+  // it seems. A mark before a blank line or a comment hides nothing.
+  void CheckUtf8Mark(std::string_view bytes);
+
+  // Text an editor saved as UTF-8 shows as other characters on Windows, which reads the file in its
+  // code page: one finding per line, with the text as written and as it will show.
+  void CheckUtf8Text(std::string_view bytes, size_t markLength);
+
+  void CheckUtf8Line(std::string_view text, unsigned line, size_t columnShift);
+
+  // --- The disk's files -----------------------------------------------------------------------------
+
+  void CheckDiskFiles();
+
+  // The file and working directory of an Exec line, with the launcher started at the disk's root and no
+  // command tail: [CWD] is then D:.
+  void CheckProgramFiles(const std::string& section);
+
+  // The disk path ("D:\...") a path of the program line names, when it lies on the disk: on D:, or from
+  // the root of the current drive, which is D: at the disk's root.
+  static std::optional<std::string> DiskPath(const std::string& path);
+
+  bool OnDisk(const std::string& windowsPath, bool folder) const;
+
+  // Each part of a path on the disk that a plain ISO 9660 CD cannot carry, once per path.
+  void CheckShortNames(const std::string& path, Place place, const std::string& where);
+
+  struct MessageNeed {
+    std::string key;
+    Place place;
+    std::string why;
+  };
+
+  const sim::ProfileFile& file_;
+  std::string_view text_;
+  const DiskToLint& disk_;
+  LeadBytes leadBytes_;
+  std::vector<Finding> findings_;
+  std::map<unsigned, std::set<std::string>> disabled_;              // by line: checks silenced there
+  std::map<std::string, std::pair<std::string, Place>> cardLists_;  // folded name: name, first place
+  std::map<std::string, std::pair<std::string, Place>> programs_;
+  std::set<std::string> programsThatRun_;  // folded names of Exec sections a read script runs
+  std::map<std::string, MessageNeed> messagesNeeded_;
+  std::set<std::string> reportedSubDir_;
+  std::set<std::string> scripted_;         // systems with a script the launcher reads
+  std::map<std::string, Place> installs_;  // systems whose script reaches Install, and its place
+  std::set<std::string> shortNamesChecked_;
+};
+
+}  // namespace quelm::tool::lint

@@ -41,8 +41,9 @@ void Linter::CheckEncoding() {
       Report({1, 1}, "utf16-file",
              "the file is UTF-16 (it begins with FF FE), which only Windows 2000 and later read as text: " +
                  Listed(byteReaders) + (byteReaders.size() == 1 ? " reads" : " read") +
-                 " it as bytes with zeros between them and finds nothing, so those scripts never run and an "
-                 "empty box shows instead; save it as 8-bit text in code page " +
+                 " it as bytes with zeros between them and finds nothing, "
+                 "so those scripts never run and an empty box shows instead; "
+                 "save it as 8-bit text in code page " +
                  std::to_string(disk_.codePage));
     }
   } else {
@@ -70,8 +71,8 @@ void Linter::CheckUtf8Mark(std::string_view bytes) {
   const bool header = first.front() == '[' && first.find(']') != std::string_view::npos;
   Report(
       {1, 1}, "utf8-mark",
-      "the file begins with a UTF-8 mark (EF BB BF), which no Windows recognises: it belongs to line 1, "
-      "so " +
+      "the file begins with a UTF-8 mark (EF BB BF), which no Windows recognises: "
+      "it belongs to line 1, so " +
           Quoted(first) +
           (header ? " is no section header and none of its keys is ever read" : " is not the key it seems") +
           "; save the file without the mark");

@@ -47,24 +47,25 @@ NamedDisk DiskNamed(const std::string& typed) {
 LintCommand::LintCommand(CLI::App& app)
     : command_(app.add_subcommand(
           "lint",
-          "Check disks for the mistakes the launcher passes over in silence; status 0 when "
-          "clean, 1 with findings, 2 when a disk cannot be read")) {
+          "Check disks for the mistakes the launcher passes over in silence; status 0 when clean, "
+          "1 with findings, 2 when a disk cannot be read")) {
   command_->add_option("DISK", disks_, "Disk folders (QUELM.INI at their root) or QUELM.INI files")
       ->required();
   command_->add_option("--codepage", codePage_, "The code page the disk's texts are written in")
       ->capture_default_str();
   command_
       ->add_option("--installer", installer_,
-                   "The installer program vadrun.exe: search (it must be in the disk's root, where QUELM.EXE "
-                   "starts from) or present (it joins the disk later)")
+                   "The installer program vadrun.exe: search (it must be in the disk's root, "
+                   "where QUELM.EXE starts from) or present (it joins the disk later)")
       ->check(CLI::IsMember({"search", "present"}))
       ->capture_default_str();
   command_->add_option("--no-check", skipped_, "Leave a check out of this run (repeatable)");
   command_->add_flag("--json", json_, "One JSON object per finding");
   command_->footer(
-      "A comment line \"; quelm-lint: disable=CHECK[,CHECK]\" in QUELM.INI silences those checks on the next "
-      "line.\n"
-      "Findings read PATH:LINE:COLUMN: severity: message [check]; docs/disk-authoring.md lists every check.");
+      "A comment line \"; quelm-lint: disable=CHECK[,CHECK]\" in QUELM.INI "
+      "silences those checks on the next line.\n"
+      "Findings read PATH:LINE:COLUMN: severity: message [check]; "
+      "docs/disk-authoring.md lists every check.");
 }
 
 int LintCommand::Execute(std::ostream& out, std::ostream& errors) {

@@ -154,11 +154,9 @@ void Linter::CheckShortNames(const std::string& path, Place place, const std::st
     if (!part.empty() && part != "." && part != ".." && !IsShortName(part)) {
       Report(place, "not-8.3",
              Quoted(part) + " in " + where +
-                 " is no 8.3 name (up to eight letters, digits or _, a dot and up to three more): a CD "
-                 "written "
-                 "without long names (plain ISO 9660) and some floppy tools cannot carry it, and the "
-                 "launcher then "
-                 "finds nothing there");
+                 " is no 8.3 name (up to eight letters, digits or _, a dot and up to three more): "
+                 "a CD written without long names (plain ISO 9660) and some floppy tools cannot carry it, "
+                 "and the launcher then finds nothing there");
     }
     start = end + 1;
   }

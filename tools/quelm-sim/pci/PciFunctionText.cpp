@@ -82,8 +82,8 @@ PciFunctionIds ParsePciAssignment(std::string_view text) {
       idColon == std::string_view::npos ? std::nullopt : ParseHex(ids.substr(idColon + 1), 4);
   if (!name || !vendorId || !deviceId) {
     throw PciTextError(
-        "expected BB:DD.F=VVVV:DDDD or 0000:BB:DD.F=VVVV:DDDD (hexadecimal; bus up to FF, device up to 1F, "
-        "function up to 7)");
+        "expected BB:DD.F=VVVV:DDDD or 0000:BB:DD.F=VVVV:DDDD (hexadecimal; bus up to FF, "
+        "device up to 1F, function up to 7)");
   }
   if (name->domain != 0) throw PciTextError(OutOfReach(name->domain));
   return PciFunctionIds{name->address, static_cast<uint16_t>(*vendorId), static_cast<uint16_t>(*deviceId)};

@@ -129,10 +129,9 @@ RunCommand::RunCommand(CLI::App& app)
   run.add_option("--registry", options.registryFiles,
                  "Load a .reg file into HKEY_LOCAL_MACHINE (repeatable)");
   run.add_option("--deny-key", options.deniedKeys, "A key below HKEY_LOCAL_MACHINE that refuses to open");
-  run.add_option(
-      "--usb-supplement", options.usbSupplement,
-      "Whether the Windows 95 USB supplement is installed: yes or no (writes or removes the uninstall "
-      "entry the launcher reads, after any --registry)");
+  run.add_option("--usb-supplement", options.usbSupplement,
+                 "Whether the Windows 95 USB supplement is installed: yes or no "
+                 "(writes or removes the uninstall entry the launcher reads, after any --registry)");
   run.add_option("--answer", options.answers, "Answer the next message box: OK or CANCEL (repeatable)");
   run.add_option("--pci", options.pciDevices,
                  "A PCI function: BB:DD.F=VVVV:DDDD or 0000:BB:DD.F=VVVV:DDDD, hexadecimal (repeatable)");
@@ -143,29 +142,25 @@ RunCommand::RunCommand(CLI::App& app)
                  "Have --pci-host read a Linux machine's sys/bus/pci or proc/bus/pci below this folder")
       ->needs(pciHost);
   // Two whole buses in one machine would be one of them with parts of the other.
-  run.add_option(
-         "--pci-file", options.pciFile,
-         "Add the PCI functions of a machine as lspci -n (or -nn, -D -n, -mm -n) listed them; a --pci "
-         "in the same slot wins")
+  run.add_option("--pci-file", options.pciFile,
+                 "Add the PCI functions of a machine as lspci -n (or -nn, -D -n, -mm -n) listed them; "
+                 "a --pci in the same slot wins")
       ->excludes(pciHost);
   run.add_option("--pci-access", options.pciAccess,
-                 "How QUELM.EXE reaches the bus: auto (by Windows version: ports on 9x, the device list on "
-                 "2000 and later, none on NT 3.x/4.0), ports, device-list or none")
+                 "How QUELM.EXE reaches the bus: auto (by Windows version: ports on 9x, "
+                 "the device list on 2000 and later, none on NT 3.x/4.0), ports, device-list or none")
       ->capture_default_str();
-  run.add_option(
-         "--installer", options.installer,
-         "The installer program: search (where Windows looks for it: the launcher's folder, the current "
-         "directory, the search path), present or missing, whatever the disk holds")
+  run.add_option("--installer", options.installer,
+                 "The installer program: search (where Windows looks for it: the launcher's folder, "
+                 "the current directory, the search path), present or missing, whatever the disk holds")
       ->capture_default_str();
-  run.add_option(
-         "--launcher-dir", options.launcherDir,
-         "The folder QUELM.EXE starts from, a Windows path; Windows looks for the installer program there "
-         "first")
+  run.add_option("--launcher-dir", options.launcherDir,
+                 "The folder QUELM.EXE starts from, a Windows path; "
+                 "Windows looks for the installer program there first")
       ->capture_default_str();
-  run.add_option(
-      "--search-path", options.searchPath,
-      "A folder of the system folders and search path, a Windows path (repeatable; in the order Windows "
-      "looks)");
+  run.add_option("--search-path", options.searchPath,
+                 "A folder of the system folders and search path, a Windows path (repeatable; "
+                 "in the order Windows looks)");
   run.add_option("--installer-exit", options.installerExit, "The installer program's exit code")
       ->check(NonEmpty);
   run.add_option("--installer-window", options.installerWindow,
@@ -178,8 +173,8 @@ RunCommand::RunCommand(CLI::App& app)
                  "Whether the installer program's window has its OK button: present or absent")
       ->capture_default_str();
   run.add_option("--installer-lifetime", options.installerLifetimeMs,
-                 "Milliseconds after its start at which the installer program ends by itself, pressed or not "
-                 "(0: at once, as one that crashes)")
+                 "Milliseconds after its start at which the installer program ends by itself, "
+                 "pressed or not (0: at once, as one that crashes)")
       ->check(NonEmpty);
   run.add_option("--codepage", options.codePage,
                  "The system's ANSI code page: 1252 (Western), 874, 1250-1258, or the double-byte 932 "
@@ -187,10 +182,9 @@ RunCommand::RunCommand(CLI::App& app)
       ->capture_default_str()
       ->check(NonEmpty);
   run.add_flag("--json", options.json, "One JSON object per line");
-  run.add_flag(
-      "--all-os", allOs_,
-      "Run the disk once on every release listed below and show one row per release, with the launcher's "
-      "name for it (with --json: one object per release)");
+  run.add_flag("--all-os", allOs_,
+               "Run the disk once on every release listed below and show one row per release, "
+               "with the launcher's name for it (with --json: one object per release)");
 }
 
 namespace {

@@ -15,9 +15,10 @@ ScanCommand::ScanCommand(CLI::App& app)
   command_->add_option("--root", root_,
                        "Read a Linux machine's sys/bus/pci or proc/bus/pci below this folder instead of this "
                        "machine's bus");
-  CLI::Option* json = command_->add_flag("--json", json_,
-                                         "One JSON object per function: its names, numbers, IDs in "
-                                         "hexadecimal and decimal, and whether it is AGP");
+  CLI::Option* json =
+      command_->add_flag("--json", json_,
+                         "One JSON object per function: its names, numbers, IDs in hexadecimal and decimal, "
+                         "and whether it is AGP");
   command_
       ->add_flag("--entries", entries_,
                  "Card list entries for QUELM.INI, N=VENDOR,DEVICE,PCI|AGP,1,0 in decimal, one per function")

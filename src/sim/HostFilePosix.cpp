@@ -5,15 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <functional>
+
 #include "sim/SimFileSystem.h"
 
 namespace quelm::sim {
 
 namespace {
-
-HostFile Fault(std::string text) {
-  return HostFile{std::nullopt, std::move(text)};
-}
 
 std::string SystemFault(const char* what) {
   return std::string(what) + ": " + strerror(errno);
@@ -42,34 +40,35 @@ std::optional<std::string> KindFault(const struct stat& status) {
 
 }  // namespace
 
-HostFile ReadHostFile(const std::filesystem::path& path, size_t limit) {
+std::string ReadHostFileChunks(const std::filesystem::path& path, size_t limit,
+                               const std::function<void(std::string_view)>& take) {
   const std::string tooLarge = "is larger than " + std::to_string(limit) + " bytes";
   // The name is looked at first so that a device is never even opened (opening some has effects of
   // its own); the opened file is looked at again because the name may have changed hands meanwhile,
   // and opening without blocking keeps a FIFO without a writer from holding the open.
   struct stat status {};
-  if (stat(path.c_str(), &status) != 0) return Fault(SystemFault("cannot open"));
-  if (auto fault = KindFault(status)) return Fault(*fault);
+  if (stat(path.c_str(), &status) != 0) return SystemFault("cannot open");
+  if (auto fault = KindFault(status)) return *fault;
   const Descriptor file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (file.Value() < 0) return Fault(SystemFault("cannot open"));
-  if (fstat(file.Value(), &status) != 0) return Fault(SystemFault("cannot read"));
-  if (auto fault = KindFault(status)) return Fault(*fault);
-  if (static_cast<uintmax_t>(status.st_size) > limit) return Fault(tooLarge);
+  if (file.Value() < 0) return SystemFault("cannot open");
+  if (fstat(file.Value(), &status) != 0) return SystemFault("cannot read");
+  if (auto fault = KindFault(status)) return *fault;
+  if (static_cast<uintmax_t>(status.st_size) > limit) return tooLarge;
 
   // The size is only a hint: a file can grow while it is read, and files such as those under /proc
   // report none, so the limit is also kept while reading.
-  std::string bytes;
-  bytes.reserve(static_cast<size_t>(status.st_size));
+  size_t taken = 0;
   char chunk[64 * 1024];
   for (;;) {
     const ssize_t count = read(file.Value(), chunk, sizeof(chunk));
     if (count < 0 && errno == EINTR) continue;
-    if (count < 0) return Fault(SystemFault("cannot read"));
+    if (count < 0) return SystemFault("cannot read");
     if (count == 0) break;
-    if (static_cast<size_t>(count) > limit - bytes.size()) return Fault(tooLarge);
-    bytes.append(chunk, static_cast<size_t>(count));
+    if (static_cast<size_t>(count) > limit - taken) return tooLarge;
+    taken += static_cast<size_t>(count);
+    take(std::string_view(chunk, static_cast<size_t>(count)));
   }
-  return HostFile{std::move(bytes), {}};
+  return "";
 }
 
 }  // namespace quelm::sim

@@ -2,16 +2,13 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <functional>
 
 #include "sim/SimFileSystem.h"
 
 namespace quelm::sim {
 
 namespace {
-
-HostFile Fault(std::string text) {
-  return HostFile{std::nullopt, std::move(text)};
-}
 
 // The system's own words for the last error, in UTF-8 and on one line.
 std::string SystemFault(const char* what) {
@@ -57,41 +54,41 @@ bool NamesDevice(const std::filesystem::path& path) {
 
 }  // namespace
 
-HostFile ReadHostFile(const std::filesystem::path& path, size_t limit) {
+std::string ReadHostFileChunks(const std::filesystem::path& path, size_t limit,
+                               const std::function<void(std::string_view)>& take) {
   const std::string tooLarge = "is larger than " + std::to_string(limit) + " bytes";
   // The name is looked at first so that a device or pipe is never even opened (opening a pipe connects
   // to its server); the opened file is looked at again because the name may have changed hands
   // meanwhile.
-  if (NamesDevice(path)) return Fault("is not a regular file");
+  if (NamesDevice(path)) return "is not a regular file";
   const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return Fault(SystemFault("cannot open"));
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Fault("is a folder");
+  if (attributes == INVALID_FILE_ATTRIBUTES) return SystemFault("cannot open");
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return "is a folder";
   const Handle file(CreateFileW(path.c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.Value() == INVALID_HANDLE_VALUE) return Fault(SystemFault("cannot open"));
-  if (GetFileType(file.Value()) != FILE_TYPE_DISK) return Fault("is not a regular file");
+  if (file.Value() == INVALID_HANDLE_VALUE) return SystemFault("cannot open");
+  if (GetFileType(file.Value()) != FILE_TYPE_DISK) return "is not a regular file";
   BY_HANDLE_FILE_INFORMATION information;
-  if (GetFileInformationByHandle(file.Value(), &information) == FALSE)
-    return Fault(SystemFault("cannot read"));
-  if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Fault("is a folder");
+  if (GetFileInformationByHandle(file.Value(), &information) == FALSE) return SystemFault("cannot read");
+  if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return "is a folder";
   const uint64_t size = static_cast<uint64_t>(information.nFileSizeHigh) << 32 | information.nFileSizeLow;
-  if (size > limit) return Fault(tooLarge);
+  if (size > limit) return tooLarge;
 
   // The size is only a hint: a file can grow while it is read, so the limit is also kept while reading.
-  std::string bytes;
-  bytes.reserve(static_cast<size_t>(size));
+  size_t taken = 0;
   char chunk[64 * 1024];
   for (;;) {
     DWORD count = 0;
     if (ReadFile(file.Value(), chunk, sizeof(chunk), &count, nullptr) == FALSE) {
-      return Fault(SystemFault("cannot read"));
+      return SystemFault("cannot read");
     }
     if (count == 0) break;
-    if (count > limit - bytes.size()) return Fault(tooLarge);
-    bytes.append(chunk, count);
+    if (count > limit - taken) return tooLarge;
+    taken += count;
+    take(std::string_view(chunk, count));
   }
-  return HostFile{std::move(bytes), {}};
+  return "";
 }
 
 }  // namespace quelm::sim

@@ -50,43 +50,52 @@ unsigned HexDigitValue(char c) {
   return static_cast<unsigned>(UpperAscii(c) - 'A' + 10);
 }
 
+// Takes a file a line at a time, so that a whole-registry export never has to be held whole: only the
+// changes to HKEY_LOCAL_MACHINE are kept, to be applied once the whole file has been read.
 class RegTextParser {
  public:
-  RegTextParser(std::string_view text, const std::string& sourceName) : source_(sourceName) {
-    SplitLines(text);
+  explicit RegTextParser(const std::string& sourceName) : source_(sourceName) {}
+
+  void Feed(std::string_view line) {
+    ++lineNumber_;
+    if (lineNumber_ == 1) {
+      ReadHeader(line);
+      return;
+    }
+    SkipBlanks(line);
+    if (pendingHex_) {
+      // The next line that carries data continues the list; blank lines and comments come between.
+      if (line.empty() || line.front() == ';') return;
+      if (!IsHexDigit(line.front())) Fail("bad hex data in continued line");
+      ContinueHex(line);
+      return;
+    }
+    if (line.empty() || line.front() == ';') return;
+    if (line.front() == '[') {
+      ParseKeyLine(line);
+    } else if (line.front() == '@' || line.front() == '"') {
+      ParseValueLine(line);
+    } else {
+      Fail("not a key, value or comment line");
+    }
   }
 
-  std::vector<RegOperation> Parse() {
-    ReadHeader();
-    for (lineIndex_ = 1; lineIndex_ < lines_.size(); ++lineIndex_) {
-      std::string_view line = lines_[lineIndex_];
-      SkipBlanks(line);
-      if (line.empty() || line.front() == ';') continue;
-      if (line.front() == '[') {
-        ParseKeyLine(line);
-      } else if (line.front() == '@' || line.front() == '"') {
-        ParseValueLine(line);
-      } else {
-        Fail("not a key, value or comment line");
-      }
+  // The end of the file ends a continued list as well.
+  std::vector<RegOperation> Finish() {
+    if (lineNumber_ == 0) {
+      lineNumber_ = 1;
+      ReadHeader("");
     }
+    if (pendingHex_) FinishHex();
     return std::move(operations_);
   }
 
- private:
-  // Lines end at CR, LF or CRLF.
-  void SplitLines(std::string_view text) {
-    while (!text.empty()) {
-      const size_t end = std::min(text.find_first_of("\r\n"), text.size());
-      lines_.push_back(text.substr(0, end));
-      size_t next = end;
-      if (next < text.size()) next += text.substr(next, 2) == "\r\n" ? 2 : 1;
-      text.remove_prefix(next);
-    }
-  }
+  // The hives the file holds besides HKEY_LOCAL_MACHINE, which were read over and left out.
+  const std::vector<std::string>& SkippedHives() const { return skippedHives_; }
 
+ private:
   [[noreturn]] void Fail(const std::string& message) const {
-    throw RegFileError(source_, static_cast<unsigned>(lineIndex_ + 1), message);
+    throw RegFileError(source_, lineNumber_, message);
   }
 
   static void SkipBlanks(std::string_view& text) {
@@ -99,9 +108,7 @@ class RegTextParser {
     if (!rest.empty() && rest.front() != ';') Fail(std::string("unexpected text after ") + what);
   }
 
-  void ReadHeader() {
-    lineIndex_ = 0;
-    std::string_view header = lines_.empty() ? std::string_view() : lines_[0];
+  void ReadHeader(std::string_view header) {
     SkipBlanks(header);
     while (!header.empty() && IsBlank(header.back())) header.remove_suffix(1);
     if (header == "REGEDIT4") return;
@@ -125,18 +132,26 @@ class RegTextParser {
     const size_t separator = std::min(name.find('\\'), name.size());
     const std::string_view root = name.substr(0, separator);
     if (!SameName(root, "HKEY_LOCAL_MACHINE") && !SameName(root, "HKLM")) {
+      // A whole-registry export holds every hive; the launcher reads HKEY_LOCAL_MACHINE alone, so the
+      // others are read over (their lines must still be good) and left out.
       static constexpr std::string_view kOtherRoots[] = {"HKEY_CLASSES_ROOT",   "HKCR",
                                                          "HKEY_CURRENT_USER",   "HKCU",
                                                          "HKEY_USERS",          "HKU",
                                                          "HKEY_CURRENT_CONFIG", "HKCC",
                                                          "HKEY_DYN_DATA",       "HKEY_PERFORMANCE_DATA"};
-      const bool known =
-          std::any_of(std::begin(kOtherRoots), std::end(kOtherRoots), [&](std::string_view other) {
+      const auto known =
+          std::find_if(std::begin(kOtherRoots), std::end(kOtherRoots), [&](std::string_view other) {
             return SameName(root, other);
           });
-      Fail(known ? "the simulated machine has only HKEY_LOCAL_MACHINE, not " + std::string(root)
-                 : "unknown root key \"" + std::string(root) + "\"");
+      if (known == std::end(kOtherRoots)) Fail("unknown root key \"" + std::string(root) + "\"");
+      if (std::find(skippedHives_.begin(), skippedHives_.end(), *known) == skippedHives_.end()) {
+        skippedHives_.emplace_back(*known);
+      }
+      currentKey_.reset();
+      skipping_ = true;
+      return;
     }
+    skipping_ = false;
     std::string path(name.substr(std::min(separator + 1, name.size())));
     if (deletion) {
       if (SplitRegistryPath(path).empty()) Fail("HKEY_LOCAL_MACHINE itself cannot be deleted");
@@ -188,7 +203,7 @@ class RegTextParser {
   }
 
   void ParseValueLine(std::string_view line) {
-    if (!currentKey_) {
+    if (!currentKey_ && !skipping_) {
       Fail(keyDeleted_ ? "value line after a key deletion, outside any key"
                        : "value line before any key line");
     }
@@ -206,7 +221,7 @@ class RegTextParser {
 
     if (!line.empty() && line.front() == '-') {
       ExpectLineEnd(line.substr(1), "the deletion mark");
-      operations_.push_back({RegOperation::Kind::DeleteValue, *currentKey_, std::move(value)});
+      Keep({RegOperation::Kind::DeleteValue, currentKey_.value_or(""), std::move(value)});
       return;
     }
     if (!line.empty() && line.front() == '"') {
@@ -219,22 +234,32 @@ class RegTextParser {
     } else if (line.substr(0, 6) == "dword:") {
       value.type = kRegDword;
       value.data = ParseDword(line.substr(6));
-    } else if (line.substr(0, 4) == "hex:") {
+    } else if (line.substr(0, 4) == "hex:" || line.substr(0, 4) == "hex(") {
+      const bool typed = line[3] == '(';
       line.remove_prefix(4);
-      value.type = kRegBinary;
-      value.data = ParseHexBytes(line);
-    } else if (line.substr(0, 4) == "hex(") {
-      line.remove_prefix(4);
-      value.type = ParseHexType(line);
-      value.data = ParseHexBytes(line);
-      if (value.type == kRegString || value.type == kRegExpandString || value.type == kRegMultiString) {
-        PrepareHexString(value.data);
-      }
+      value.type = typed ? ParseHexType(line) : kRegBinary;
+      pendingHex_ = std::move(value);
+      ContinueHex(line);
+      return;
     } else {
       Fail(line.empty() ? "missing value data"
                         : "unknown value type (expected \"string\", dword:, hex: or hex(N):)");
     }
-    operations_.push_back({RegOperation::Kind::SetValue, *currentKey_, std::move(value)});
+    Keep({RegOperation::Kind::SetValue, currentKey_.value_or(""), std::move(value)});
+  }
+
+  // Only what changes HKEY_LOCAL_MACHINE is kept.
+  void Keep(RegOperation operation) {
+    if (!skipping_) operations_.push_back(std::move(operation));
+  }
+
+  void FinishHex() {
+    RegistryValue value = std::move(*pendingHex_);
+    pendingHex_.reset();
+    if (value.type == kRegString || value.type == kRegExpandString || value.type == kRegMultiString) {
+      PrepareHexString(value.data);
+    }
+    Keep({RegOperation::Kind::SetValue, currentKey_.value_or(""), std::move(value)});
   }
 
   std::vector<uint8_t> ParseDword(std::string_view rest) const {
@@ -264,19 +289,17 @@ class RegTextParser {
     return type;
   }
 
-  // Comma-separated bytes of one or two hex digits. A backslash where the next byte would stand
-  // continues the list on the next line that is neither blank nor a comment.
-  std::vector<uint8_t> ParseHexBytes(std::string_view rest) {
-    std::vector<uint8_t> bytes;
+  // Comma-separated bytes of one or two hex digits into the pending value. A backslash where the next
+  // byte would stand continues the list on the next line that is neither blank nor a comment.
+  void ContinueHex(std::string_view rest) {
+    std::vector<uint8_t>& bytes = pendingHex_->data;
     bool expectByte = true;
     while (true) {
       SkipBlanks(rest);
-      if (rest.empty() || rest.front() == ';') return bytes;
+      if (rest.empty() || rest.front() == ';') break;
       if (expectByte && rest.front() == '\\') {
         ExpectLineEnd(rest.substr(1), "the line continuation");
-        rest = NextContinuationLine();
-        if (!rest.empty() && !IsHexDigit(rest.front())) Fail("bad hex data in continued line");
-        continue;
+        return;  // the list goes on in a later line
       }
       if (expectByte) {
         size_t digits = 0;
@@ -293,16 +316,7 @@ class RegTextParser {
         Fail("bad hex data (expected a comma between bytes)");
       }
     }
-  }
-
-  // The next line that carries data; the end of the file ends the list as well.
-  std::string_view NextContinuationLine() {
-    while (lineIndex_ + 1 < lines_.size()) {
-      std::string_view line = lines_[++lineIndex_];
-      SkipBlanks(line);
-      if (!line.empty() && line.front() != ';') return line;
-    }
-    return {};
+    FinishHex();
   }
 
   // Hex-coded strings are stored as RegQueryValueExA would return them: 8-bit and terminated.
@@ -316,9 +330,11 @@ class RegTextParser {
   }
 
   const std::string& source_;
-  std::vector<std::string_view> lines_;
-  size_t lineIndex_ = 0;
+  unsigned lineNumber_ = 0;
   bool unicodeHexStrings_ = false;
+  bool skipping_ = false;  // in a hive other than HKEY_LOCAL_MACHINE
+  std::vector<std::string> skippedHives_;
+  std::optional<RegistryValue> pendingHex_;  // a hex list that goes on in the next line
   std::optional<std::string> currentKey_;
   bool keyDeleted_ = false;
   std::vector<RegOperation> operations_;
@@ -329,26 +345,87 @@ class RegTextParser {
 RegFileError::RegFileError(const std::string& source, unsigned lineNumber, const std::string& message)
     : std::runtime_error(FormatError(source, lineNumber, message)), line(lineNumber) {}
 
-void LoadRegFile(Registry& registry, const std::filesystem::path& file) {
-  const HostFile read = ReadHostFile(file);
-  if (!read.bytes) throw RegFileError(file.string(), 0, read.fault);
-  LoadRegText(registry, *read.bytes, file.string());
-}
+namespace {
 
-void LoadRegText(Registry& registry, std::string_view text, const std::string& sourceName) {
-  // regedit writes version 5 files as UTF-16LE with a byte-order mark; a UTF-8 mark is only skipped.
-  std::string decoded;
-  size_t markLength = 0;
-  const ByteOrderMark mark = ByteOrderMarkOf(text, markLength);
-  if (mark == ByteOrderMark::kUtf16LittleEndian) {
-    decoded = FromUtf16(text.substr(markLength), false);
-    text = decoded;
-  } else if (mark == ByteOrderMark::kUtf8) {
-    text.remove_prefix(markLength);
+// Bytes to the parser's lines: the mark of the first bytes decides the text's encoding (UTF-16LE as
+// regedit writes version 5 files, or 8-bit, a UTF-8 mark only skipped), and lines end at CR, LF or CR LF,
+// wherever the pieces the bytes come in end.
+class RegLines {
+ public:
+  explicit RegLines(RegTextParser& parser) : parser_(parser) {}
+
+  void Take(std::string_view bytes) {
+    if (!started_) {
+      head_.append(bytes);
+      if (head_.size() < 3) return;
+      Start();
+      bytes = {};
+    }
+    Decode(bytes);
   }
 
-  // Everything is parsed before anything is changed, so a faulty file leaves the registry as it was.
-  for (RegOperation& operation : RegTextParser(text, sourceName).Parse()) {
+  void End() {
+    if (!started_) Start();
+    if (pendingCr_) Split("\n");  // ends the last line as CR LF would
+    if (!line_.empty()) parser_.Feed(line_);
+    line_.clear();
+  }
+
+ private:
+  void Start() {
+    started_ = true;
+    size_t markLength = 0;
+    const ByteOrderMark mark = ByteOrderMarkOf(head_, markLength);
+    utf16_ = mark == ByteOrderMark::kUtf16LittleEndian;
+    if (mark != ByteOrderMark::kUtf16LittleEndian && mark != ByteOrderMark::kUtf8) markLength = 0;
+    const std::string head = std::move(head_);
+    Decode(std::string_view(head).substr(markLength));
+  }
+
+  void Decode(std::string_view bytes) {
+    if (!utf16_) {
+      Split(bytes);
+      return;
+    }
+    std::string units = std::move(oddByte_);
+    oddByte_.clear();
+    units.append(bytes);
+    if (units.size() % 2 != 0) {
+      oddByte_ = units.substr(units.size() - 1);
+      units.pop_back();
+    }
+    Split(FromUtf16(units, false));
+  }
+
+  void Split(std::string_view text) {
+    for (const char c : text) {
+      if (pendingCr_) {
+        pendingCr_ = false;
+        if (c == '\n') continue;  // the LF of a CR LF
+      }
+      if (c == '\r' || c == '\n') {
+        parser_.Feed(line_);
+        line_.clear();
+        pendingCr_ = c == '\r';
+        continue;
+      }
+      line_.push_back(c);
+    }
+  }
+
+  RegTextParser& parser_;
+  bool started_ = false;
+  bool utf16_ = false;
+  bool pendingCr_ = false;
+  std::string head_;
+  std::string oddByte_;
+  std::string line_;
+};
+
+// Applies what a file asks for, once it has all been read, so that a faulty file leaves the registry
+// as it was.
+void Apply(Registry& registry, std::vector<RegOperation> operations) {
+  for (RegOperation& operation : operations) {
     switch (operation.kind) {
       case RegOperation::Kind::CreateKey:
         registry.Create(operation.keyPath);
@@ -368,6 +445,32 @@ void LoadRegText(Registry& registry, std::string_view text, const std::string& s
         break;
     }
   }
+}
+
+}  // namespace
+
+std::vector<std::string> LoadRegFile(Registry& registry, const std::filesystem::path& file) {
+  const std::string source = file.string();
+  RegTextParser parser(source);
+  RegLines lines(parser);
+  // A whole-registry export of a machine runs to hundreds of megabytes: it is read a piece at a time.
+  const std::string fault = ReadHostFileChunks(file, SIZE_MAX, [&lines](std::string_view bytes) {
+    lines.Take(bytes);
+  });
+  if (!fault.empty()) throw RegFileError(source, 0, fault);
+  lines.End();
+  Apply(registry, parser.Finish());
+  return parser.SkippedHives();
+}
+
+std::vector<std::string> LoadRegText(Registry& registry, std::string_view text,
+                                     const std::string& sourceName) {
+  RegTextParser parser(sourceName);
+  RegLines lines(parser);
+  lines.Take(text);
+  lines.End();
+  Apply(registry, parser.Finish());
+  return parser.SkippedHives();
 }
 
 }  // namespace quelm::sim

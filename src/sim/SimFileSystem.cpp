@@ -9,6 +9,15 @@
 
 namespace quelm::sim {
 
+HostFile ReadHostFile(const std::filesystem::path& path, size_t limit) {
+  std::string bytes;
+  std::string fault = ReadHostFileChunks(path, limit, [&bytes](std::string_view chunk) {
+    bytes.append(chunk);
+  });
+  if (!fault.empty()) return HostFile{std::nullopt, std::move(fault)};
+  return HostFile{std::move(bytes), {}};
+}
+
 namespace {
 
 bool SameNameIgnoringCase(std::string_view left, std::string_view right) {

@@ -4,6 +4,7 @@
 #include <stddef.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -25,6 +26,10 @@ struct HostFile {
 // Reads a regular file of at most `limit` bytes. Folders, FIFOs, sockets and devices are refused
 // without being read, so nothing blocks or runs on without end.
 HostFile ReadHostFile(const std::filesystem::path& path, size_t limit = kHostFileLimit);
+// The same, handing the bytes over a piece at a time (so that a large file is never held whole), with
+// the rules of ReadHostFile; the fault in words, empty when the whole file was read.
+std::string ReadHostFileChunks(const std::filesystem::path& path, size_t limit,
+                               const std::function<void(std::string_view)>& take);
 
 class FileSystem {
  public:

@@ -37,6 +37,17 @@ std::vector<std::string_view> SplitRegistryPath(std::string_view path) {
   return parts;
 }
 
+RegistryKey::RegistryKey(const RegistryKey& other)
+    : accessDenied(other.accessDenied), name_(other.name_), values_(other.values_) {
+  children_.reserve(other.children_.size());
+  for (const auto& child : other.children_) children_.push_back(std::make_unique<RegistryKey>(*child));
+}
+
+RegistryKey& RegistryKey::operator=(const RegistryKey& other) {
+  if (this != &other) *this = RegistryKey(other);
+  return *this;
+}
+
 RegistryKey* RegistryKey::FindChild(std::string_view name) const {
   const auto position =
       std::lower_bound(children_.begin(), children_.end(), name,

@@ -27,6 +27,11 @@ struct RegistryValue {
 class RegistryKey {
  public:
   explicit RegistryKey(std::string name) : name_(std::move(name)) {}
+  // A deep copy: the key, its values and every key below it.
+  RegistryKey(const RegistryKey& other);
+  RegistryKey& operator=(const RegistryKey& other);
+  RegistryKey(RegistryKey&&) = default;
+  RegistryKey& operator=(RegistryKey&&) = default;
 
   const std::string& Name() const { return name_; }
   // Subkeys in the order RegEnumKeyExA gives them: sorted without regard to case, as NT and Wine do.

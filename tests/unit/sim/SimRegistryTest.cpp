@@ -6,6 +6,7 @@
 
 #include "sim/RegFile.h"
 #include "sim/SimRegistry.h"
+#include "support/SimDisk.h"
 
 namespace quelm::sim {
 namespace {
@@ -163,7 +164,8 @@ TEST(Registry, RejectsFaultyFilesNamingTheLineAndChangesNothing) {
   const ErrorCase cases[] = {
       {"wrong header", "REGEDIT5\r\n[HKLM\\Kept]\r\n", 1, "first line"},
       {"empty file", "", 1, "first line"},
-      {"other root key", good + "[HKEY_CURRENT_USER\\Software]", 4, "only HKEY_LOCAL_MACHINE"},
+      {"a bad value in a hive that is left out", good + "[HKEY_CURRENT_USER\\Software]\r\n\"w\"=qword:1", 5,
+       "unknown value type"},
       {"unknown root key", good + "[HKEY_NOWHERE\\X]", 4, "unknown root key"},
       {"key line without ]", good + "[HKLM\\Open", 4, "closing ]"},
       {"text after a key", good + "[HKLM\\Kept] x", 4, "after the key name"},
@@ -206,6 +208,76 @@ TEST(Registry, RejectsFaultyFilesNamingTheLineAndChangesNothing) {
     EXPECT_EQ(registry.Find("Kept")->FindValue("v")->data, BytesOf("old\0"s));
     EXPECT_EQ(ChildNames(registry.LocalMachine()), (std::vector<std::string>{"Kept"}));
   }
+}
+
+// Little-endian UTF-16 with its mark, as regedit writes version 5 files.
+std::string Utf16(const std::string& text) {
+  std::string out = "\xFF\xFE";
+  for (const char c : text) out += std::string{c, '\0'};
+  return out;
+}
+
+// A whole-registry export holds every hive: HKEY_LOCAL_MACHINE is kept, the others are read over and
+// named, and only once each. The files are written out and loaded as --registry loads them, a piece at
+// a time, so that a line, a CR LF or a UTF-16 unit cut between two pieces is put together again.
+TEST(Registry, LoadsWholeRegistryExportsOfAnySize) {
+  const std::string kept =
+      "[HKEY_LOCAL_MACHINE\\Enum\\PCI\\VEN_1A2B&DEV_3C4D\\000800]\r\n\"Class\"=\"Display\"\r\n";
+  const std::string user = "[HKEY_CURRENT_USER\\Software\\Vendor]\r\n\"Setting\"=dword:00000001\r\n";
+  const std::string users = "[HKEY_USERS\\.DEFAULT\\Control Panel]\r\n@=\"x\"\r\n";
+  // Filler keys of HKEY_CLASSES_ROOT, enough to make the file cross many pieces.
+  std::string classes;
+  for (int index = 0; index < 4000; ++index) {
+    classes += "[HKEY_CLASSES_ROOT\\.ext" + std::to_string(index) + "]\r\n@=\"file type " +
+               std::to_string(index) + "\"\r\n";
+  }
+  struct Case {
+    const char* name;
+    std::string contents;
+    std::vector<std::string> skipped;
+  };
+  const std::string v4 = "REGEDIT4\r\n\r\n";
+  const std::string v5 = "Windows Registry Editor Version 5.00\r\n\r\n";
+  const Case cases[] = {
+      {"HKEY_LOCAL_MACHINE alone", v4 + kept, {}},
+      {"between the other hives", v4 + user + kept + users + user, {"HKEY_CURRENT_USER", "HKEY_USERS"}},
+      {"after 280 KB of another hive", v4 + classes + kept, {"HKEY_CLASSES_ROOT"}},
+      {"UTF-16, after another hive",
+       Utf16(v5 + classes + kept + user),
+       {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER"}},
+      {"lines ending in LF alone", v4 + classes + kept, {"HKEY_CLASSES_ROOT"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::TempFolder folder;
+    std::string contents = c.contents;
+    if (std::string(c.name) == "lines ending in LF alone") std::erase(contents, '\r');
+    folder.Write("export.reg", contents);
+    Registry registry;
+    EXPECT_EQ(c.skipped, LoadRegFile(registry, folder.Path() / "export.reg"));
+    const RegistryKey* card = registry.Find("Enum\\PCI\\VEN_1A2B&DEV_3C4D\\000800");
+    ASSERT_NE(card, nullptr);
+    EXPECT_EQ(card->FindValue("Class")->data, BytesOf("Display\0"s));
+    EXPECT_EQ(ChildNames(registry.LocalMachine()), (std::vector<std::string>{"Enum"}))
+        << "nothing of the other hives";
+  }
+}
+
+// Larger than anything else the simulated machine reads (16 MiB): an export of a real machine is.
+TEST(Registry, LoadsAnExportLargerThanOtherFiles) {
+  testing::TempFolder folder;
+  std::string contents = "REGEDIT4\r\n";
+  const std::string filler(1000, 'x');
+  for (int index = 0; contents.size() <= (size_t{17} << 20); ++index) {
+    contents += "[HKEY_CURRENT_USER\\Filler\\K" + std::to_string(index) + "]\r\n\"v\"=\"" + filler + "\"\r\n";
+  }
+  contents += "[HKLM\\Last]\r\n\"v\"=\"end\"\r\n";
+  folder.Write("big.reg", contents);
+  Registry registry;
+  EXPECT_EQ((std::vector<std::string>{"HKEY_CURRENT_USER"}),
+            LoadRegFile(registry, folder.Path() / "big.reg"));
+  ASSERT_NE(registry.Find("Last"), nullptr);
+  EXPECT_EQ(registry.Find("Last")->FindValue("v")->data, BytesOf("end\0"s));
 }
 
 TEST(Registry, LoadsRegeditUtf16Export) {

@@ -8,10 +8,10 @@
 #include <set>
 
 #include "config/Text.h"
-#include "console/NearestWord.h"
 #include "pci/PciFunctionText.h"
 #include "platform/PciSlot.h"
 #include "probe/SystemProbe.h"
+#include "sim/NearestWord.h"
 #include "sim/RegFile.h"
 
 namespace quelm::tool {
@@ -151,13 +151,18 @@ uint32_t AddPciDevice(const std::string& text, sim::SimMachine& machine) {
 
 std::vector<std::string> SystemChoices() {
   std::vector<std::string> choices = sim::SimulatedOsNames();
-  for (const sim::WindowsRelease& release : sim::WindowsReleases()) choices.emplace_back(release.alias);
+  for (const sim::WindowsRelease& release : sim::WindowsReleases()) {
+    choices.emplace_back(release.alias);
+    for (const std::string& other : sim::OtherNamesOf(release)) choices.push_back(other);
+  }
   return choices;
 }
 
 void ApplySystem(const std::string& os, sim::SimMachine& machine) {
-  // Launcher names are written in capitals and releases in small letters; only "nt31" is both, and
-  // there NT31 (the launcher's name, version 3.1) and nt31 (the release, which reports 3.10) differ.
+  // Launcher names are written in capitals and releases in small letters: "WIN95" is the launcher's
+  // name (a Windows Me record), "win95" the release Windows 95, as people call it; "NT31" (version
+  // 3.1) and "nt31" (the release, which reports 3.10) differ alike. A launcher name in small letters
+  // that names no release ("w98") is still taken.
   const sim::WindowsRelease* release = sim::ReleaseNamed(os);
   if (const auto record = sim::VersionForOsName(os)) {
     machine.version = *record;
@@ -171,12 +176,32 @@ void ApplySystem(const std::string& os, sim::SimMachine& machine) {
   } else {
     std::string names;
     for (const std::string& name : sim::SimulatedOsNames()) names += " " + name;
-    throw UsageError("unknown --os \"" + os + "\"" + DidYouMean(os, SystemChoices()) + ": expected" + names +
-                     ", or a release that quelm-sim run --help lists");
+    throw UsageError("unknown --os \"" + os + "\"" + sim::DidYouMean(os, SystemChoices()) + ": expected" +
+                     names + ", or a release that quelm-sim run --help lists");
   }
 }
 
-void ApplyOptions(const RunOptions& options, sim::SimMachine& machine) {
+std::vector<std::string> LoadRegistry(const RunOptions& options, sim::Registry& registry) {
+  std::vector<std::string> notes;
+  for (const std::string& file : options.registryFiles) {
+    try {
+      const std::vector<std::string> skipped = LoadRegFile(registry, file);
+      std::string hives;
+      for (const std::string& hive : skipped) hives += (hives.empty() ? "" : ", ") + hive;
+      if (!hives.empty()) {
+        notes.push_back("--registry " + file + ": " + hives +
+                        " left out; the launcher reads HKEY_LOCAL_MACHINE alone");
+      }
+    } catch (const sim::RegFileError& fault) {
+      throw UsageError(fault.what());
+    }
+  }
+  return notes;
+}
+
+std::vector<std::string> ApplyOptions(const RunOptions& options, sim::SimMachine& machine,
+                                      const sim::Registry* loaded) {
+  std::vector<std::string> notes;
   std::error_code error;
   if (!std::filesystem::is_directory(options.disk, error)) {
     throw UsageError("disk folder \"" + options.disk + "\" does not exist");
@@ -208,12 +233,10 @@ void ApplyOptions(const RunOptions& options, sim::SimMachine& machine) {
   machine.currentDirectory = options.cwd;
   machine.SetCommandTail(options.tail);
 
-  for (const std::string& file : options.registryFiles) {
-    try {
-      LoadRegFile(machine.registry, file);
-    } catch (const sim::RegFileError& fault) {
-      throw UsageError(fault.what());
-    }
+  if (loaded != nullptr) {
+    machine.registry = *loaded;
+  } else {
+    notes = LoadRegistry(options, machine.registry);
   }
   if (options.usbSupplement) {
     if (*options.usbSupplement == "yes") {
@@ -286,6 +309,7 @@ void ApplyOptions(const RunOptions& options, sim::SimMachine& machine) {
   }
   machine.installer.hasButton = options.installerButton == "present";
   machine.installer.lifetimeMs = options.installerLifetimeMs;
+  return notes;
 }
 
 }  // namespace quelm::tool

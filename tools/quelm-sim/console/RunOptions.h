@@ -52,8 +52,14 @@ struct RunOptions {
   bool json = false;
 };
 
-// Sets the machine up as the options say; throws UsageError for anything it cannot apply.
-void ApplyOptions(const RunOptions& options, sim::SimMachine& machine);
+// Sets the machine up as the options say; throws UsageError for anything it cannot apply. Returns
+// notes for stderr about what was left out (the other hives of a whole-registry export).
+// `loaded`, where given, is the registry the --registry files make (LoadRegistry), so that runs on many
+// systems read a large export once.
+std::vector<std::string> ApplyOptions(const RunOptions& options, sim::SimMachine& machine,
+                                      const sim::Registry* loaded = nullptr);
+// The registry the --registry files make, in order; the notes of ApplyOptions.
+std::vector<std::string> LoadRegistry(const RunOptions& options, sim::Registry& registry);
 
 // Makes the machine the system `os` names: a launcher name (W95A ... NT40, OTHER) in any case, or a
 // release ("95-osr2", "98se", "xp"); throws UsageError, with the nearest name, for any other.

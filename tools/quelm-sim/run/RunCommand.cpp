@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "console/NearestWord.h"
 #include "events/EventRendering.h"
 #include "pci/HostPciBus.h"
 #include "pci/LocalPciBus.h"
 #include "pci/LspciListing.h"
 #include "run/SystemsTable.h"
+#include "sim/NearestWord.h"
 
 namespace quelm::tool {
 
@@ -39,14 +39,14 @@ void CheckWord(const CLI::App& scope, const std::string& argument) {
       for (const std::string& longName : option->get_lnames()) names.push_back("--" + longName);
     }
     const std::string where = scope.get_parent() != nullptr ? " of quelm-sim " + scope.get_name() : "";
-    throw UsageError("unknown option " + name + where + DidYouMean(name, names));
+    throw UsageError("unknown option " + name + where + sim::DidYouMean(name, names));
   }
   if (scope.get_parent() == nullptr && !argument.empty() && argument.front() != '-') {
     std::vector<std::string> commands;
     for (const CLI::App* command : scope.get_subcommands({})) commands.push_back(command->get_name());
     std::string listed;
     for (const std::string& command : commands) listed += (listed.empty() ? "" : ", ") + command;
-    throw UsageError("unknown command \"" + argument + "\"" + DidYouMean(argument, commands) +
+    throw UsageError("unknown command \"" + argument + "\"" + sim::DidYouMean(argument, commands) +
                      ": the commands are " + listed);
   }
 }
@@ -91,7 +91,8 @@ namespace {
 std::string ReleasesHelp() {
   std::string help =
       "Releases for --os (and the rows of --all-os): release, what it is, its version record "
-      "(as --version writes it), the launcher's name for it\n";
+      "(as --version writes it), the launcher's name for it, the other names --os takes for it (in any "
+      "case; the launcher's names are written in capitals)\n";
   for (const sim::WindowsRelease& release : sim::WindowsReleases()) {
     const VersionRecord& record = release.record;
     const std::string raw = std::to_string(record.platformId) + "." + std::to_string(record.majorVersion) +
@@ -100,8 +101,11 @@ std::string ReleasesHelp() {
     const auto column = [](const std::string& text, size_t width) {
       return text + std::string(text.size() < width ? width - text.size() : 1, ' ');
     };
+    std::string others;
+    for (const std::string& other : sim::OtherNamesOf(release))
+      others += (others.empty() ? "" : ", ") + other;
     help += "  " + column(release.alias, 10) + column(release.label, 39) + column("\"" + raw + "\"", 25) +
-            (*name != '\0' ? name : "(none: NotSupport)") + "\n";
+            column(*name != '\0' ? name : "(none: NotSupport)", 20) + others + "\n";
   }
   return help;
 }
@@ -217,9 +221,15 @@ int RunCommand::Execute(std::ostream& out) {
   const HostPciBus host = options_.pciHost            ? ReadHostBus(options_.hostRoot)
                           : !options_.pciFile.empty() ? ReadListedBus(options_.pciFile)
                                                       : HostPciBus{};
-  const auto runOn = [&host](const RunOptions& options, sim::SimMachine& machine) {
+  sim::Registry registry;
+  const std::vector<std::string> notes = LoadRegistry(options_, registry);
+  const auto runOn = [&host, &registry](const RunOptions& options, sim::SimMachine& machine) {
     AddHostPciFunctions(host, machine);
-    ApplyOptions(options, machine);
+    ApplyOptions(options, machine, &registry);
+  };
+  const auto printNotes = [&notes, &host]() {
+    for (const std::string& line : host.leftOut) std::cerr << "quelm-sim: --pci-host: " << line << '\n';
+    for (const std::string& line : notes) std::cerr << "quelm-sim: " << line << '\n';
   };
   if (allOs_) {
     if (command_->count("--os") > 0 || command_->count("--version") > 0) {
@@ -236,14 +246,14 @@ int RunCommand::Execute(std::ostream& out) {
       runs.push_back(SumUp(release, machine.Events()));
       codePage = machine.codePage;
     }
-    for (const std::string& line : host.leftOut) std::cerr << "quelm-sim: --pci-host: " << line << '\n';
+    printNotes();
     out << (options_.json ? RenderSystemsJson(runs, codePage) : RenderSystemsTable(runs, codePage));
     return 0;
   }
   sim::SimMachine machine;
   runOn(options_, machine);
   // Only once the options are known to be good, so that a usage error stays the one line on stderr.
-  for (const std::string& line : host.leftOut) std::cerr << "quelm-sim: --pci-host: " << line << '\n';
+  printNotes();
   machine.RunLauncher();
   out << (options_.json ? RenderJson(machine.Events(), machine.codePage)
                         : RenderText(machine.Events(), machine.codePage));

@@ -13,17 +13,19 @@
 namespace quelm::sim {
 
 struct WindowsRelease {
-  const char* alias;  // what --os takes: "98se", "nt4", "xp"
-  const char*
-      label;  // what the release is called, with the version it reports: "Windows 98 SE (4.10.2222 A)"
+  const char* alias;       // what --os takes and the rows of --all-os show: "98se", "nt4", "xp"
+  const char* otherNames;  // the names people use for it, which --os takes too: "win98se se"
+  const char* label;       // what it is called, with the version it reports: "Windows 98 SE (4.10.2222 A)"
   VersionRecord record;
 };
 
 // Every release, oldest first. The launcher's name for each is not kept here: the launcher's own
 // classification gives it (ClassifyVersion), so the two can never disagree.
 const std::vector<WindowsRelease>& WindowsReleases();
-// The release an alias names, in any case; null for none.
+// The release an alias or another name of it names, in any case; null for none.
 const WindowsRelease* ReleaseNamed(std::string_view alias);
+// The other names of a release, as a list.
+std::vector<std::string> OtherNamesOf(const WindowsRelease& release);
 // The labels of the releases that the launcher gives `kind`, joined by ", "; empty where no release
 // reports a version of that kind.
 std::string ReleasesOf(OsKind kind);

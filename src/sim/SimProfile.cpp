@@ -26,6 +26,16 @@ std::string_view TrimBlanks(std::string_view text) {
   return text;
 }
 
+// A section or key name asked for loses the spaces around it, but not tabs: first-hand tests of
+// Windows 10 found "   sec   " to find [sec] and "\tsec" not to (WelliSolutions'
+// IniFileFormatReverseEngineering, WhiteSpace_Tests). No test of Windows 9x or NT 4.0 is known; they
+// are taken alike.
+std::string_view LookedUpName(std::string_view name) {
+  while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+  while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+  return name;
+}
+
 // Once loaded, names and values are zero-terminated strings, so a NUL byte in the file cuts them.
 std::string_view UpToNul(std::string_view text) {
   return text.substr(0, text.find('\0'));
@@ -75,6 +85,7 @@ ProfileReading ProfileReadingOf(const VersionRecord& version, uint32_t codePage)
   } else {
     // Windows 9x, and Win32s (platform 0) on the profile code of Windows 3.x.
     reading.byteLimit = kSixteenBitProfileLimit;
+    reading.crEndsLine = false;
   }
   return reading;
 }
@@ -86,24 +97,33 @@ std::string ProfileText(std::string_view bytes, const ProfileReading& reading) {
   return std::string(bytes);
 }
 
-ProfileFile::ProfileFile(std::string asRead) : text_(std::move(asRead)) {
+ProfileFile ReadProfile(std::string_view bytes, const ProfileReading& reading) {
+  return ProfileFile(ProfileText(bytes, reading), reading.crEndsLine);
+}
+
+ProfileFile::ProfileFile(std::string asRead, bool crEndsLine) : text_(std::move(asRead)) {
   const std::string_view text = text_;
 
   // Lines before the first header form a section with the empty name, which is always the first
   // section, so asking for "" (or for blanks) finds them and never a later "[]" section.
   Section* current = &sections_[""];
-  layout_.push_back(SectionLines{"", 0, 1, true, {}});
+  firstSections_.emplace("", 0);
+  layout_.push_back(SectionLines{"", 0, 1, true, {}, {}});
   size_t position = 0;
   unsigned lineNumber = 1;
+  const char* lineEnds = crEndsLine ? "\r\n" : "\n";
   while (position < text.size()) {
-    // A line ends at any run of CR and LF characters, so CR alone and blank lines run together.
+    // A line ends at any run of line ends, so blank lines run together; where CR alone ends no line
+    // it stays in the line, as a blank at its end or as part of it.
     const size_t lineStart = position;
-    const size_t lineEnd = std::min(text.find_first_of("\r\n", position), text.size());
+    const size_t lineEnd = std::min(text.find_first_of(lineEnds, position), text.size());
     const std::string_view line = TrimBlanks(text.substr(position, lineEnd - position));
-    position = std::min(text.find_first_not_of("\r\n", lineEnd), text.size());
+    position = std::min(text.find_first_not_of(lineEnds, lineEnd), text.size());
     const unsigned thisLine = lineNumber;
-    for (size_t at = lineEnd; at < position; ++at) {
-      if (!(text[at] == '\r' && at + 1 < position && text[at + 1] == '\n')) ++lineNumber;
+    // Lines are numbered as an editor numbers them, whatever this reading takes for a line end.
+    for (size_t at = lineStart; at < position; ++at) {
+      if (text[at] == '\n' || (text[at] == '\r' && !(at + 1 < position && text[at + 1] == '\n')))
+        ++lineNumber;
     }
     if (line.empty()) continue;
     const auto columnOf = [&](std::string_view part) {
@@ -118,7 +138,8 @@ ProfileFile::ProfileFile(std::string asRead) : text_(std::move(asRead)) {
       const std::string_view name = TrimBlanks(line.substr(1, closing - 1));
       const auto [found, first] = sections_.try_emplace(Folded(name));
       current = first ? &found->second : nullptr;
-      layout_.push_back(SectionLines{std::string(UpToNul(name)), thisLine, columnOf(line), first, {}});
+      if (first) firstSections_.emplace(Folded(name), layout_.size());
+      layout_.push_back(SectionLines{std::string(UpToNul(name)), thisLine, columnOf(line), first, {}, {}});
       continue;
     }
 
@@ -131,6 +152,7 @@ ProfileFile::ProfileFile(std::string asRead) : text_(std::move(asRead)) {
         equals == std::string_view::npos ? line.substr(line.size()) : line.substr(equals + 1);
     while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
     value = UpToNul(value);
+    layout_.back().firstKeys.try_emplace(Folded(name), layout_.back().keys.size());
     layout_.back().keys.push_back(KeyLine{std::string(UpToNul(name)), thisLine,
                                           equals != std::string_view::npos, columnOf(line), columnOf(value),
                                           std::string(value)});
@@ -144,9 +166,9 @@ ProfileFile::ProfileFile(std::string asRead) : text_(std::move(asRead)) {
 }
 
 std::optional<std::string_view> ProfileFile::Find(std::string_view section, std::string_view key) const {
-  const auto foundSection = sections_.find(Folded(TrimBlanks(section)));
+  const auto foundSection = sections_.find(Folded(LookedUpName(section)));
   if (foundSection == sections_.end()) return std::nullopt;
-  const auto foundKey = foundSection->second.find(Folded(TrimBlanks(key)));
+  const auto foundKey = foundSection->second.find(Folded(LookedUpName(key)));
   if (foundKey == foundSection->second.end() || !foundKey->second.hasValue) return std::nullopt;
   return std::string_view(text_).substr(foundKey->second.offset, foundKey->second.length);
 }
@@ -157,20 +179,14 @@ uint32_t CopyValue(std::string_view value, char* buffer, uint32_t size) {
 }
 
 const ProfileFile::SectionLines* ProfileFile::SectionNamed(std::string_view name) const {
-  const std::string folded = Folded(TrimBlanks(name));
-  for (const SectionLines& section : layout_) {
-    if (section.counts && Folded(section.name) == folded) return &section;
-  }
-  return nullptr;
+  const auto found = firstSections_.find(Folded(LookedUpName(name)));
+  return found != firstSections_.end() ? &layout_[found->second] : nullptr;
 }
 
 const ProfileFile::KeyLine* ProfileFile::KeyNamed(const SectionLines* section, std::string_view name) {
   if (section == nullptr) return nullptr;
-  const std::string folded = Folded(TrimBlanks(name));
-  for (const KeyLine& key : section->keys) {
-    if (Folded(key.name) == folded) return &key;
-  }
-  return nullptr;
+  const auto found = section->firstKeys.find(Folded(LookedUpName(name)));
+  return found != section->firstKeys.end() ? &section->keys[found->second] : nullptr;
 }
 
 std::optional<unsigned> ProfileFile::LineOf(std::string_view section, std::string_view key) const {

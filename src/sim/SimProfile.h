@@ -22,6 +22,13 @@ struct ProfileReading {
   // Bytes past this many are never seen; 0 when the whole file is read.
   size_t byteLimit = 0;
   uint32_t codePage = 1252;
+  // A carriage return alone ends a line. Windows NT's profile code takes CR, LF and CR LF alike;
+  // Windows 9x and Me do not read files whose lines end in CR alone as lines (Wine's conformance
+  // tests skip their "CR only" case there: "Win9x and WinME don't handle 'CR only' correctly",
+  // dlls/kernel32/tests/profile.c). What those systems make of such a file is not recorded; it is
+  // taken here that a line runs on to the next LF, so that what follows a lone CR belongs to the line
+  // before it. Win32s runs the profile code of Windows 3.1, the forerunner of 9x's, and is taken alike.
+  bool crEndsLine = true;
 };
 
 // The 16-bit profile code of Windows 3.x (and so of Win32s) and of Windows 95, 98 and Me ignores what
@@ -42,6 +49,9 @@ inline constexpr size_t kSixteenBitProfileLimit = 65536;
 ProfileReading ProfileReadingOf(const VersionRecord& version, uint32_t codePage);
 // The file's bytes as that reading parses them: 8-bit text in the code page.
 std::string ProfileText(std::string_view bytes, const ProfileReading& reading);
+// The file as that reading parses it.
+class ProfileFile;
+ProfileFile ReadProfile(std::string_view bytes, const ProfileReading& reading);
 // Whether the bytes begin with the UTF-16LE mark, and whether they begin with the UTF-8 one.
 bool HasUtf16Mark(std::string_view bytes);
 bool HasUtf8Mark(std::string_view bytes);
@@ -53,7 +63,7 @@ bool HasUtf8Mark(std::string_view bytes);
 // LF or CRLF. The text is 8-bit text as a reading made it (ProfileText), taken byte for byte.
 class ProfileFile {
  public:
-  explicit ProfileFile(std::string asRead);
+  explicit ProfileFile(std::string asRead, bool crEndsLine = true);
 
   // The value stored for (section, key) before quote removal, or nothing when the section or key is
   // missing or the key's line has no "=". Names asked for lose their surrounding blanks as the
@@ -77,6 +87,7 @@ class ProfileFile {
     unsigned column = 1;  // of the "["
     bool counts = false;  // the first section of its name, the only one the reader consults
     std::vector<KeyLine> keys;
+    std::unordered_map<std::string, size_t> firstKeys;  // folded name: index of its first key line
   };
   const std::vector<SectionLines>& Layout() const { return layout_; }
   // The section the reader consults for a name (the first of it), and the key line it takes there (the
@@ -100,6 +111,7 @@ class ProfileFile {
   std::string text_;
   std::unordered_map<std::string, Section> sections_;  // the first section of each name only
   std::vector<SectionLines> layout_;
+  std::unordered_map<std::string, size_t> firstSections_;  // folded name: its section in `layout_`
 };
 
 // A value as the reader hands it over, one pair of matching enclosing quotes removed, cut to size-1

@@ -31,17 +31,16 @@ int RunProfileCases(const char* casesPath, const std::string& folder,
                     const quelm::sim::ProfileReading& reading) {
   for (const auto& words : probe::ReadCases(casesPath)) {
     if (words.size() != 5) return 1;
-    std::optional<std::string> contents = ReadFile(folder + "/" + words[0]);
-    if (contents) contents = quelm::sim::ProfileText(*contents, reading);
-    const std::optional<std::string_view> view =
-        contents ? std::optional<std::string_view>(*contents) : std::nullopt;
+    const std::optional<std::string> contents = ReadFile(folder + "/" + words[0]);
+    std::optional<quelm::sim::ProfileFile> file;
+    if (contents) file.emplace(quelm::sim::ReadProfile(*contents, reading));
     const std::string section = probe::Field(words[1]);
     const std::string key = probe::Field(words[2]);
     const std::string defaultValue = probe::Field(words[3]);
     const auto size = static_cast<uint32_t>(std::strtoul(words[4].c_str(), nullptr, 10));
     std::vector<char> buffer(size + probe::kSlack, probe::kJunk);
     const uint32_t returned = quelm::sim::ReadProfileString(
-        view ? &*view : nullptr, section.c_str(), key.c_str(), defaultValue.c_str(), buffer.data(), size);
+        file ? &*file : nullptr, section.c_str(), key.c_str(), defaultValue.c_str(), buffer.data(), size);
     std::printf("%s\n", probe::DescribeLookup(returned, buffer, size).c_str());
   }
   return 0;

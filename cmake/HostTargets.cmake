@@ -26,6 +26,7 @@ add_library(quelm_sim STATIC
   src/sim/SimCodePage.cpp
   src/sim/SimFileSystem.cpp
   src/sim/FaultInjection.cpp
+  src/sim/NearestWord.cpp
   src/sim/SimDesktop.cpp
   src/sim/SimMachine.cpp
   src/sim/SimProfile.cpp
@@ -33,6 +34,9 @@ add_library(quelm_sim STATIC
   src/sim/SimText.cpp
   src/sim/WindowsReleases.cpp
   src/sim/RegFile.cpp
+  src/sim/ScriptCause.cpp
+  src/sim/SimObservation.cpp
+  src/sim/TokenMeaning.cpp
   ${QUELM_HOST_SIM_PLATFORM_SOURCES}
 )
 target_link_libraries(quelm_sim PUBLIC quelm_core)
@@ -46,7 +50,6 @@ endif()
 
 # Everything of quelm-sim but its option parser, so that tests can drive it directly.
 add_library(quelm_sim_tool STATIC
-  tools/quelm-sim/console/NearestWord.cpp
   tools/quelm-sim/console/RunOptions.cpp
   tools/quelm-sim/events/EventRendering.cpp
   tools/quelm-sim/lint/CardListChecks.cpp

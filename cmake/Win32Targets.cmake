@@ -65,7 +65,8 @@ add_library(quelm_exe_objects OBJECT
   ${CMAKE_BINARY_DIR}/Quelm.rc
 )
 target_include_directories(quelm_exe_objects PRIVATE ${PROJECT_SOURCE_DIR}/src)
-target_compile_definitions(quelm_exe_objects PRIVATE ${QUELM_WIN32_DEFINITIONS})
+# QUELM.EXE runs unwatched: the calls to a run's observer, which only a simulation sets, compile away.
+target_compile_definitions(quelm_exe_objects PRIVATE ${QUELM_WIN32_DEFINITIONS} QUELM_UNWATCHED)
 # Link-time optimisation and the merged sections keep the launcher small.
 target_compile_options(quelm_exe_objects PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${QUELM_WIN32_COMPILE_FLAGS} -flto>)
 set(QUELM_IMAGE_SCRIPT ${PROJECT_SOURCE_DIR}/src/win32/QuelmImage.ld)

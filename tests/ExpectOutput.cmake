@@ -8,6 +8,11 @@ if(NOT DEFINED RUN_IN)
 endif()
 execute_process(COMMAND ${PROGRAM} ${ARGUMENTS} WORKING_DIRECTORY ${RUN_IN} RESULT_VARIABLE status OUTPUT_VARIABLE out
                 ERROR_VARIABLE err)
+# QUELM_UPDATE_EXPECTED=1 in the environment records the output instead, for a change that means to
+# change it (the diff is then read before it is committed).
+if("$ENV{QUELM_UPDATE_EXPECTED}" STREQUAL "1" AND status EQUAL STATUS)
+  file(WRITE ${EXPECTED} "${out}")
+endif()
 file(READ ${EXPECTED} expected)
 if(NOT status EQUAL STATUS OR NOT out STREQUAL expected)
   message(FATAL_ERROR "status ${status} (expected ${STATUS}), errors [${err}]\n--- expected\n${expected}--- got\n${out}")

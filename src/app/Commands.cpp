@@ -8,14 +8,14 @@ namespace quelm {
 
 bool LauncherApp::DetectCard(const char* section) {
   const bool found = quelm::DetectCard(Configuration(), probe, section, record.card);
-  if (observer_) observer_->OnCardListDone(section, record, found);
+  if (RunObserver* observer = Observer()) observer->OnCardListDone(section, record, found);
   if (!found) ShowMessage(section, MessageStyle::kOk);
   return found;
 }
 
 bool LauncherApp::CheckPciKey() {
   const bool found = quelm::CheckPciKey(platform_, record.card);
-  if (observer_) observer_->OnKeyCheckDone(record, found);
+  if (RunObserver* observer = Observer()) observer->OnKeyCheckDone(record, found);
   if (!found) ShowMessage("CheckPCIKey", MessageStyle::kOk);  // whatever the token's suffix
   return found;
 }

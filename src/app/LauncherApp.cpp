@@ -29,7 +29,7 @@ void LauncherApp::ReadEnvironment() {
     Configuration().Read("SubDir", record.osName.CStr(), subDir);
     record.card.installDir.AppendCut(subDir);  // Windows 9x reaches no longer directory anyway
   }
-  if (observer_) observer_->OnEnvironmentRead(record);
+  if (RunObserver* observer = Observer()) observer->OnEnvironmentRead(record);
 }
 
 }  // namespace quelm

@@ -21,6 +21,7 @@ void LauncherApp::RunScript() {
     if (!cursor.Next(field)) return;
     position = cursor.Position();
     const ScriptCommand* command = CommandFor(field);
+    if (RunObserver* observer = Observer()) observer->OnToken(field, command, record);
     if (command == nullptr) continue;  // a misspelt word does nothing
     // A token is never longer than the script that holds it.
     Text<kNameCapacity> token;

@@ -23,7 +23,28 @@ struct StartEvent {
   std::string installDir;
   std::optional<bool> installDirExists;  // nothing where it lies on no simulated drive
   int32_t usbSupplementInstalled = 0;
-  std::string pciAccess;  // how the real program reaches the configuration space here
+  std::string pciAccess;        // how the real program reaches the configuration space here
+  std::string noScriptBecause;  // where there is no script: why, as the file shows it
+};
+
+// A script token as the interpreter took it, and what it does with it.
+struct TokenEvent {
+  std::string token;
+  std::string command;     // the command word it selects; empty for none: the token is skipped
+  std::string nearest;     // for one that selects none: the command word it most likely meant, if any
+  std::string whyNone;     // for one that selects none, where the cause is plain: a blank before it, ...
+  std::string skipped;     // why a command it selects does nothing: the USB supplement is installed
+  bool cardFound = false;  // a card list has filled the card record before it
+};
+
+// An Exec command: its program line as read, the line once [CWD] and [OS] are expanded, and whether
+// the shell was asked to open anything.
+struct ExecEvent {
+  std::string section;
+  std::string programLine;  // as read; empty where the section has none
+  std::string expanded;     // empty where the line could not be expanded
+  bool opened = false;
+  std::string notOpened;  // why nothing was opened
 };
 
 struct MessageEvent {
@@ -104,7 +125,7 @@ struct ExitEvent {
   int32_t exitCode = 0;
 };
 
-using Event = std::variant<StartEvent, MessageEvent, QuitEvent, CardListEvent, CardEvent, KeyCheckEvent,
-                           InstallerEvent, ShellEvent, HangEvent, ExitEvent>;
+using Event = std::variant<StartEvent, TokenEvent, ExecEvent, MessageEvent, QuitEvent, CardListEvent,
+                           CardEvent, KeyCheckEvent, InstallerEvent, ShellEvent, HangEvent, ExitEvent>;
 
 }  // namespace quelm::sim

@@ -144,9 +144,12 @@ class SimMachine final : public Platform, public RunObserver {
   void OnEnvironmentRead(const RunRecord& record) override;
   void OnCardListDone(const char* section, const RunRecord& record, bool found) override;
   void OnKeyCheckDone(const RunRecord& record, bool found) override;
+  void OnToken(TextView token, const ScriptCommand* command, const RunRecord& record) override;
 
  private:
   char CurrentDrive() const;
+  void StartExec(const std::string& section, const RunRecord& record);
+  void FinishExec();
   // The slots ("BB:DD.F", scan order) of the functions with these IDs that the launcher can reach.
   std::vector<std::string> SlotsHolding(uint16_t vendorId, uint16_t deviceId) const;
   // Where the program a command line starts is, as the installer behaviour decides.
@@ -173,6 +176,7 @@ class SimMachine final : public Platform, public RunObserver {
   // to the next, or outside a run, where the disk folder may change between reads.
   std::unordered_map<std::string, std::optional<ProfileFile>> runProfiles_;
   bool running_ = false;
+  std::optional<size_t> pendingExec_;  // the event of the Exec command that runs, until the next token
 };
 
 }  // namespace quelm::sim

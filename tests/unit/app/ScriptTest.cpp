@@ -123,7 +123,11 @@ TEST(RunScript, QuitRequestsWaitUntilTheScriptHasEnded) {
   SimDisk disk("[Application]\r\nNT40=Install,Install,ShowMsg\r\n");
   disk.SetOs("NT40");
   disk.Run();
-  const auto& events = disk.machine.Events();
+  // The order of what the platform saw; the interpreter's own token events are left aside.
+  std::vector<sim::Event> events;
+  for (const sim::Event& event : disk.machine.Events()) {
+    if (!std::holds_alternative<sim::TokenEvent>(event)) events.push_back(event);
+  }
   ASSERT_EQ(7u, events.size());
   EXPECT_TRUE(std::holds_alternative<sim::StartEvent>(events[0]));
   EXPECT_EQ("NotSupport", std::get<sim::MessageEvent>(events[1]).key);

@@ -52,8 +52,7 @@ std::string ScriptChoice(const sim::StartEvent& e) {
   if (e.osName.empty()) return out + ", which the launcher has no name for: it reads no script";
   out += ", which the launcher calls " + e.osName + " (" + e.osName + " stands for " +
          (e.standsFor.empty() ? "no release of Windows" : e.standsFor) + ")";
-  if (!e.script)
-    return out + "\n  Script: [Application] has no " + e.osName + " entry, so NotSupport follows";
+  if (!e.script) return out + "\n  Script: none, so NotSupport follows: " + e.noScriptBecause;
   return out + "\n  Script: " +
          (e.scriptLine != 0 ? "line " + std::to_string(e.scriptLine) + ", " : std::string()) + e.osName +
          "=" + *e.script;
@@ -79,7 +78,28 @@ struct JsonEvent {
             {"windows", e.windows},
             {"standsFor", e.standsFor},
             {"script", e.script ? Json(Text(*e.script)) : Json(nullptr)},
-            {"scriptLine", e.scriptLine}};
+            {"scriptLine", e.scriptLine},
+            {"noScriptBecause", e.noScriptBecause.empty() ? Json(nullptr) : Json(Text(e.noScriptBecause))}};
+  }
+  Json operator()(const sim::TokenEvent& e) const {
+    const auto orNull = [this](const std::string& text) {
+      return text.empty() ? Json(nullptr) : Json(Text(text));
+    };
+    return {{"event", "token"},
+            {"token", Text(e.token)},
+            {"command", orNull(e.command)},
+            {"nearest", orNull(e.nearest)},
+            {"whyNone", orNull(e.whyNone)},
+            {"skipped", orNull(e.skipped)},
+            {"cardFound", e.cardFound}};
+  }
+  Json operator()(const sim::ExecEvent& e) const {
+    return {{"event", "exec"},
+            {"section", Text(e.section)},
+            {"programLine", Text(e.programLine)},
+            {"expanded", e.expanded.empty() ? Json(nullptr) : Json(Text(e.expanded))},
+            {"opened", e.opened},
+            {"notOpened", e.opened ? Json(nullptr) : Json(Text(e.notOpened))}};
   }
   Json operator()(const sim::CardListEvent& e) const {
     Json entries = Json::array();
@@ -165,6 +185,29 @@ struct TextEvent {
         << (e.usbSupplementInstalled != 0 ? "installed" : "not installed") << ", PCI access: " << e.pciAccess
         << ScriptChoice(e);
     return out.str();
+  }
+  std::string operator()(const sim::TokenEvent& e) const {
+    std::string out = "Token \"" + e.token + "\": ";
+    if (e.command.empty()) {
+      out += "selects no command and is skipped";
+      if (!e.whyNone.empty()) out += " (" + e.whyNone + ")";
+      if (!e.nearest.empty() && e.whyNone.find(e.nearest) == std::string::npos)
+        out += "; did you mean " + e.nearest + "?";
+      return out;
+    }
+    out += e.command;
+    if (!e.skipped.empty()) return out + ", which does nothing here: " + e.skipped;
+    if (!e.cardFound && (e.command == "CheckPCIKey" || e.command == "Install")) {
+      out += ", with no card found before it: its IDs and location are empty";
+    }
+    return out;
+  }
+  std::string operator()(const sim::ExecEvent& e) const {
+    std::string out = "Exec [" + e.section + "]: ";
+    if (e.programLine.empty()) return out + "nothing is opened: " + e.notOpened;
+    out += "program line \"" + e.programLine + "\"";
+    if (!e.expanded.empty() && e.expanded != e.programLine) out += " becomes \"" + e.expanded + "\"";
+    return e.opened ? out : out + "\n  nothing is opened: " + e.notOpened;
   }
   std::string operator()(const sim::CardListEvent& e) const {
     std::string out =

@@ -1,6 +1,6 @@
 // "; quelm-lint: disable=" comments: which checks they silence, and on which line.
-#include "console/NearestWord.h"
 #include "lint/Linter.h"
+#include "sim/NearestWord.h"
 
 namespace quelm::tool::lint {
 
@@ -45,7 +45,7 @@ std::optional<std::set<std::string>> Linter::DirectiveChecks(std::string_view te
     while (!name.empty() && (name.front() == ' ' || name.front() == '\t')) name.remove_prefix(1);
     if (CheckNamed(name) == nullptr) {
       Report({line, 1}, "lint-directive",
-             Quoted(name) + " is no check of quelm-sim lint" + DidYouMean(name, names) +
+             Quoted(name) + " is no check of quelm-sim lint" + sim::DidYouMean(name, names) +
                  ", so nothing is disabled");
     } else {
       checks.emplace(name);

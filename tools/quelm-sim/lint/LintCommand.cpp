@@ -3,9 +3,9 @@
 
 #include <filesystem>
 
-#include "console/NearestWord.h"
 #include "console/RunOptions.h"
 #include "lint/DiskLint.h"
+#include "sim/NearestWord.h"
 #include "sim/SimFileSystem.h"
 #include "sim/SimMachine.h"
 #include "sim/SimProfile.h"
@@ -74,7 +74,7 @@ int LintCommand::Execute(std::ostream& out, std::ostream& errors) {
   for (const Check& check : Checks()) names.emplace_back(check.name);
   for (const std::string& skipped : skipped_) {
     if (CheckNamed(skipped) == nullptr) {
-      throw UsageError("--no-check \"" + skipped + "\": no such check" + DidYouMean(skipped, names));
+      throw UsageError("--no-check \"" + skipped + "\": no such check" + sim::DidYouMean(skipped, names));
     }
   }
   int status = 0;

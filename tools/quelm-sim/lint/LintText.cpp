@@ -7,7 +7,7 @@
 #include <climits>
 
 #include "app/ScriptCommands.h"
-#include "console/NearestWord.h"
+#include "sim/NearestWord.h"
 #include "sim/SimMachine.h"
 
 namespace quelm::tool::lint {
@@ -46,7 +46,7 @@ std::string NearestCommandWord(std::string_view token) {
   for (unsigned index = 0; index < kScriptCommandCount; ++index) {
     const std::string_view word = kScriptCommands[index].word;
     const size_t distance =
-        std::min(EditDistance(token.substr(0, word.size()), word), EditDistance(token, word));
+        std::min(sim::EditDistance(token.substr(0, word.size()), word), sim::EditDistance(token, word));
     if (distance < bestDistance) {
       bestDistance = distance;
       best = word;

@@ -4,8 +4,8 @@
 
 #include "config/Capacities.h"
 #include "config/FieldList.h"
-#include "console/NearestWord.h"
 #include "lint/Linter.h"
+#include "sim/NearestWord.h"
 
 namespace quelm::tool::lint {
 

@@ -1,11 +1,11 @@
 // Nearest words by edit distance.
-#include "console/NearestWord.h"
+#include "sim/NearestWord.h"
 
 #include <algorithm>
 
 #include "config/Text.h"
 
-namespace quelm::tool {
+namespace quelm::sim {
 
 size_t EditDistance(std::string_view left, std::string_view right) {
   std::vector<size_t> row(right.size() + 1);
@@ -42,4 +42,4 @@ std::string DidYouMean(std::string_view typed, const std::vector<std::string>& c
   return nearest.empty() ? std::string() : " (did you mean " + nearest + "?)";
 }
 
-}  // namespace quelm::tool
+}  // namespace quelm::sim

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quelm::tool {
+namespace quelm::sim {
 
 // Edits (insert, delete, replace one character) between two words, letters compared without regard
 // to case.
@@ -20,4 +20,4 @@ std::string NearestWord(std::string_view typed, const std::vector<std::string>& 
 // " (did you mean X?)" for the nearest word, or "".
 std::string DidYouMean(std::string_view typed, const std::vector<std::string>& candidates);
 
-}  // namespace quelm::tool
+}  // namespace quelm::sim

@@ -55,6 +55,8 @@ add_library(quelm_sim_tool STATIC
   tools/quelm-sim/lint/CardListChecks.cpp
   tools/quelm-sim/lint/CheckTable.cpp
   tools/quelm-sim/lint/Directives.cpp
+  tools/quelm-sim/lint/Fixes.cpp
+  tools/quelm-sim/lint/FlowChecks.cpp
   tools/quelm-sim/lint/EncodingChecks.cpp
   tools/quelm-sim/lint/FindingRendering.cpp
   tools/quelm-sim/lint/Linter.cpp
@@ -66,6 +68,7 @@ add_library(quelm_sim_tool STATIC
   tools/quelm-sim/pci/HostPciBus.cpp
   tools/quelm-sim/pci/LspciListing.cpp
   tools/quelm-sim/pci/PciFunctionText.cpp
+  tools/quelm-sim/pci/PciIds.cpp
   tools/quelm-sim/scan/ScanRendering.cpp
   tools/quelm-sim/GuideTables.cpp
   ${QUELM_HOST_TOOL_PLATFORM_SOURCES}

@@ -26,6 +26,14 @@ bool ReadCardEntry(TextView entry, CardEntry& card) {
   return true;
 }
 
+int32_t PassFlagOf(TextView passFlag) {
+  return (!passFlag.IsEmpty() && passFlag[0] == '1') ? 1 : 0;
+}
+
+bool IsAgpBusType(TextView keptBusType) {
+  return EqualsIgnoringCase(keptBusType, "AGP");
+}
+
 bool DetectCard(const Profile& profile, SystemProbe& probe, const char* section, CardInfo& card) {
   for (int32_t number = 1;; ++number) {
     Text<16> key;
@@ -38,8 +46,8 @@ bool DetectCard(const Profile& profile, SystemProbe& probe, const char* section,
     if (!ReadCardEntry(entry, listed)) continue;
     if (!probe.FindPciDevice(listed.vendor, listed.device, card.hardwareId, card.location)) continue;
     card.busType.AssignCut(listed.busType);  // only the first 7 characters are kept
-    card.passFlag = (!listed.passFlag.IsEmpty() && listed.passFlag[0] == '1') ? 1 : 0;
-    if (EqualsIgnoringCase(card.busType, "AGP")) card.location.AssignLiteral("000800");
+    card.passFlag = PassFlagOf(listed.passFlag);
+    if (IsAgpBusType(card.busType)) card.location.AssignLiteral("000800");
     return true;
   }
 }

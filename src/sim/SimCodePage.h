@@ -4,6 +4,7 @@
 
 #include <stdint.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,5 +26,16 @@ std::string ToUtf8(std::string_view text, uint32_t codePage);
 // a similar letter instead where its tables have one ("ő" as "o" in the Western code page); the
 // simulation does not know those tables and shows '?' there too.
 std::string FromUtf16ToCodePage(std::string_view bytes, uint32_t codePage);
+
+// The text with every byte that is no part of a UTF-8 character replaced by U+FFFD, as a terminal shows
+// it: what is printed is valid UTF-8 whatever the bytes were.
+std::string ValidUtf8(std::string_view text);
+// UTF-8 text as UTF-16LE (without a mark); nothing for bytes that are no UTF-8.
+std::optional<std::string> Utf8ToUtf16(std::string_view utf8);
+// UTF-16LE text (without its mark) as UTF-8; a lone surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(std::string_view utf16);
+// UTF-8 text in the code page, each character as the code page holds it; nothing when one has no
+// place there (or the bytes are no UTF-8).
+std::optional<std::string> FromUtf8ToCodePage(std::string_view utf8, uint32_t codePage);
 
 }  // namespace quelm::sim

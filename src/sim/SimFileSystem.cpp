@@ -1,6 +1,7 @@
 // Drive letters onto host folders, with Windows' case-blind name matching.
 #include "sim/SimFileSystem.h"
 
+#include <algorithm>
 #include <system_error>
 #include <vector>
 
@@ -41,8 +42,29 @@ void FileSystem::MapDrive(char letter, const std::filesystem::path& folder) {
   drives_[UpperAscii(letter)] = folder;
 }
 
+namespace {
+
+// A put file's path as the map holds it: in capitals, on its drive.
+std::string PutKey(std::string_view windowsPath, char currentDrive) {
+  std::string key = windowsPath.size() >= 2 && windowsPath[1] == ':'
+                        ? std::string(windowsPath)
+                        : std::string{currentDrive, ':'} + std::string(windowsPath);
+  for (char& c : key) c = UpperAscii(c);
+  return key;
+}
+
+}  // namespace
+
+void FileSystem::PutFile(std::string_view windowsPath, std::string bytes) {
+  putFiles_[PutKey(windowsPath, 'D')] = std::move(bytes);
+}
+
 bool FileSystem::HasDrive(char letter) const {
-  return drives_.count(UpperAscii(letter)) != 0;
+  const char drive = UpperAscii(letter);
+  if (drives_.count(drive) != 0) return true;
+  return std::any_of(putFiles_.begin(), putFiles_.end(), [drive](const auto& put) {
+    return put.first[0] == drive;
+  });
 }
 
 std::optional<std::filesystem::path> FileSystem::Resolve(std::string_view windowsPath,
@@ -77,6 +99,7 @@ std::optional<std::filesystem::path> FileSystem::Resolve(std::string_view window
 }
 
 FileSystem::Entry FileSystem::EntryAt(std::string_view windowsPath, char currentDrive) const {
+  if (putFiles_.count(PutKey(windowsPath, currentDrive)) != 0) return Entry::kFile;
   const auto hostPath = Resolve(windowsPath, currentDrive);
   std::error_code error;
   if (!hostPath || !std::filesystem::exists(*hostPath, error)) return Entry::kMissing;
@@ -84,6 +107,8 @@ FileSystem::Entry FileSystem::EntryAt(std::string_view windowsPath, char current
 }
 
 std::optional<std::string> FileSystem::ReadFile(std::string_view windowsPath, char currentDrive) const {
+  if (const auto put = putFiles_.find(PutKey(windowsPath, currentDrive)); put != putFiles_.end())
+    return put->second;
   const auto hostPath = Resolve(windowsPath, currentDrive);
   if (!hostPath) return std::nullopt;
   return ReadHostFile(*hostPath).bytes;

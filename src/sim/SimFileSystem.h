@@ -34,6 +34,9 @@ std::string ReadHostFileChunks(const std::filesystem::path& path, size_t limit,
 class FileSystem {
  public:
   void MapDrive(char letter, const std::filesystem::path& folder);
+  // A file that stands at `windowsPath` (with its drive) whatever the drive's folder holds there: the
+  // QUELM.INI that lint was handed, say. Its drive exists from then on.
+  void PutFile(std::string_view windowsPath, std::string bytes);
   bool HasDrive(char letter) const;
 
   // The host path for a Windows path such as "D:\W98\QUELM.INI", each part matched without regard
@@ -48,6 +51,7 @@ class FileSystem {
 
  private:
   std::map<char, std::filesystem::path> drives_;
+  std::map<std::string, std::string> putFiles_;  // by the path in capitals
 };
 
 }  // namespace quelm::sim

@@ -61,6 +61,9 @@ class SimMachine final : public Platform, public RunObserver {
   PciAccess pciAccess = PciAccess::kAuto;  // kAuto: as the version record decides
   uint32_t codePage = 1252;                // the system's ANSI code page: Western unless set
   std::string windowsLabel;                // the release `version` stands for, where one was named
+  // Card-list events list every entry tried against the bus; a caller that needs only what each list
+  // found (lint's reference runs) leaves that out, so that a long list costs little.
+  bool explainCardEntries = true;
 
   // The access in effect, kAuto resolved.
   PciAccess EffectivePciAccess() const;

@@ -147,7 +147,7 @@ void SimMachine::OnCardListDone(const char* section, const RunRecord& record, bo
   event.section = section;
   event.found = found;
   event.pciAccess = PciAccessName(EffectivePciAccess());
-  for (unsigned number = 1;; ++number) {
+  for (unsigned number = 1; explainCardEntries; ++number) {
     CardEntryTried tried;
     tried.key = std::to_string(number);
     char entry[kNameCapacity];

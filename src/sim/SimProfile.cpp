@@ -26,16 +26,6 @@ std::string_view TrimBlanks(std::string_view text) {
   return text;
 }
 
-// A section or key name asked for loses the spaces around it, but not tabs: first-hand tests of
-// Windows 10 found "   sec   " to find [sec] and "\tsec" not to (WelliSolutions'
-// IniFileFormatReverseEngineering, WhiteSpace_Tests). No test of Windows 9x or NT 4.0 is known; they
-// are taken alike.
-std::string_view LookedUpName(std::string_view name) {
-  while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
-  while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-  return name;
-}
-
 // Once loaded, names and values are zero-terminated strings, so a NUL byte in the file cuts them.
 std::string_view UpToNul(std::string_view text) {
   return text.substr(0, text.find('\0'));
@@ -68,6 +58,16 @@ uint32_t CopyEntry(std::string_view value, char* buffer, uint32_t size) {
 }
 
 }  // namespace
+
+// A section or key name asked for loses the spaces around it, but not tabs: first-hand tests of
+// Windows 10 found "   sec   " to find [sec] and "\tsec" not to (WelliSolutions'
+// IniFileFormatReverseEngineering, WhiteSpace_Tests). No test of Windows 9x or NT 4.0 is known; they
+// are taken alike.
+std::string_view LookedUpName(std::string_view name) {
+  while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+  while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+  return name;
+}
 
 bool HasUtf16Mark(std::string_view bytes) {
   return bytes.starts_with("\xFF\xFE");

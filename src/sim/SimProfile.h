@@ -52,6 +52,8 @@ std::string ProfileText(std::string_view bytes, const ProfileReading& reading);
 // The file as that reading parses it.
 class ProfileFile;
 ProfileFile ReadProfile(std::string_view bytes, const ProfileReading& reading);
+// A section or key name as the reader looks it up: without the spaces around it.
+std::string_view LookedUpName(std::string_view name);
 // Whether the bytes begin with the UTF-16LE mark, and whether they begin with the UTF-8 one.
 bool HasUtf16Mark(std::string_view bytes);
 bool HasUtf8Mark(std::string_view bytes);

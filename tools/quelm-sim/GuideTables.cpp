@@ -33,10 +33,12 @@ std::string CommandWordsTable() {
 }
 
 std::string ChecksTable() {
-  std::string table = "| Check | Severity | What goes wrong on the user's machine |\n|---|---|---|\n";
+  std::string table =
+      "| Check | Severity | What goes wrong on the user's machine | Releases it concerns |\n|---|---|---|---|\n";
   for (const Check& check : Checks()) {
     table += std::string("| `") + check.name + "` | " +
-             (check.severity == Severity::kError ? "error" : "warning") + " | " + check.finds + " |\n";
+             (check.severity == Severity::kError ? "error" : "warning") + " | " + check.finds + " | " +
+             check.concerns + " |\n";
   }
   return table;
 }

@@ -3,11 +3,13 @@
 
 #include <stdint.h>
 
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "app/ScriptCommands.h"
+#include "pci/PciIds.h"
 #include "sim/SimFileSystem.h"
 #include "sim/SimProfile.h"
 
@@ -19,7 +21,8 @@ enum class Severity { kWarning, kError };
 struct Check {
   const char* name;
   Severity severity;
-  const char* finds;  // what goes wrong on the user's machine, as the guide says it
+  const char* finds;     // what goes wrong on the user's machine, as the guide says it
+  const char* concerns;  // the Windows releases it concerns, as the guide says it
 };
 const std::vector<Check>& Checks();
 // The check of that name; null for none.
@@ -35,13 +38,31 @@ struct CommandRule {
 };
 const CommandRule* CommandRuleFor(CommandKind kind);
 
+// A change that mends a finding exactly: the bytes [offset, offset + length) of the file as lint read
+// it become `replacement`; or a change of the whole file, which comes first.
+enum class FileFix {
+  kNone,
+  kRemoveUtf8Mark,  // the three bytes of a UTF-8 mark go
+  kToCodePage,      // UTF-8 or UTF-16 text becomes 8-bit text in the disk's code page, without a mark
+  kCrLfLineEnds,    // every line ends in CR LF
+};
+struct Fix {
+  FileFix file = FileFix::kNone;
+  size_t offset = 0;
+  size_t length = 0;
+  std::string replacement;
+};
+
 struct Finding {
   unsigned line = 0;    // of QUELM.INI, from 1; the line of what refers to a missing entry
   unsigned column = 1;  // of that line, in bytes from 1
   Severity severity = Severity::kWarning;
-  std::string check;    // its name, as the disk authors' guide lists them
-  std::string message;  // in the disk's code page, as the disk's texts it quotes
-  std::string detail;   // in UTF-8, shown after the message: text as the author wrote it, say
+  std::string check;               // its name, as the disk authors' guide lists them
+  std::string message;             // in the disk's code page, as the disk's texts it quotes
+  std::vector<std::string> notes;  // which releases meet it, what happens instead; in the code page
+  std::string help;                // how to mend it, where that is plain; in the code page
+  std::optional<Fix> fix;          // where --fix can mend it exactly
+  std::string source;              // the line, as lint read it, for showing it under the message
 };
 
 // A disk to check: its QUELM.INI byte for byte, and its files.
@@ -54,22 +75,36 @@ struct DiskToLint {
   bool installerJoinsLater = false;
   // Checks left out of this run (--no-check).
   std::set<std::string> skippedChecks;
+  // Names for the vendor and device IDs of card entries (--pci-ids); none without it, so that the
+  // output is the same on every machine.
+  const PciIds* pciIds = nullptr;
 };
 
 // Every finding, by line and column. The file is read as the launcher reads it (the simulated profile
-// reader, the comma rule, the command table, the buffer sizes), and its bytes as each Windows version
-// takes them; scripts the launcher never reads and tokens that never run are checked all the same, so
-// that one pass finds every mistake. A comment line "; quelm-lint: disable=CHECK[,CHECK]" silences those
-// checks on the next line that holds anything else.
+// reader, the comma rule, the command table, the buffer sizes, the number reading) and compared with
+// what each line plainly means; a difference is reported where it changes what the launcher does, with
+// the releases it concerns. Each script is also run, by the launcher's own code on the simulated machine,
+// on a few reference machines (its cards present and registered, present only, absent; with and without
+// the USB supplement) for what cannot work as meant. Scripts the launcher never reads and tokens that
+// never run are checked all the same, so that one pass finds every mistake. A comment line
+// "; quelm-lint: disable=CHECK[,CHECK]" silences those checks on the next line that holds anything else.
 std::vector<Finding> LintDisk(const DiskToLint& disk);
 
-// "PATH:LINE:COLUMN: warning|error: message [check]", one line each; and one JSON object per line. The
-// disk's texts in the messages are in `codePage`; the output is UTF-8. `path` is the file as the user
-// named it.
+// "PATH:LINE:COLUMN: warning|error: message [check]", the source line with a caret under the column,
+// then "note:" and "help:" lines; and one JSON object per finding and line. The disk's texts are in
+// `codePage`; the output is valid UTF-8 whatever the file holds. `path` is the file as the user named it.
 std::string RenderFindings(const std::vector<Finding>& findings, const std::string& path, uint32_t codePage);
 std::string RenderFindingsJson(const std::vector<Finding>& findings, const std::string& path,
                                uint32_t codePage);
 // "N errors, N warnings", or that there is nothing to report.
 std::string SummaryOf(const std::vector<Finding>& findings, const std::string& path);
+
+// The file with every exact fix applied, linting again after each round (a file's encoding first, then
+// its lines) until no fix is left; `applied` counts them. Lines lint cannot mend exactly stay as written.
+struct FixedFile {
+  std::string bytes;
+  unsigned applied = 0;
+};
+FixedFile FixDisk(const DiskToLint& disk);
 
 }  // namespace quelm::tool

@@ -13,30 +13,90 @@ const char* SeverityName(Severity severity) {
   return severity == Severity::kError ? "error" : "warning";
 }
 
+// The disk's text in UTF-8 for a terminal or JSON, valid whatever its bytes.
+std::string Shown(std::string_view text, uint32_t codePage) {
+  return sim::ValidUtf8(sim::ToUtf8(text, codePage));
+}
+
+// A source line as it is shown: control characters (a tab too) as one blank each, so that the caret
+// below stands under the column's character.
+std::string ShownLine(std::string_view line, uint32_t codePage) {
+  std::string plain(line);
+  for (char& c : plain) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+  }
+  return Shown(plain, codePage);
+}
+
+size_t CharactersOf(std::string_view utf8) {
+  return static_cast<size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
+    return (c & 0xC0) != 0x80;
+  }));
+}
+
+const char* FileFixName(FileFix fix) {
+  switch (fix) {
+    case FileFix::kNone:
+      return "none";
+    case FileFix::kRemoveUtf8Mark:
+      return "remove-utf8-mark";
+    case FileFix::kToCodePage:
+      return "to-code-page";
+    case FileFix::kCrLfLineEnds:
+      return "crlf-line-ends";
+  }
+  return "none";
+}
+
 }  // namespace
 
 std::string RenderFindings(const std::vector<Finding>& findings, const std::string& path, uint32_t codePage) {
   std::string out;
   for (const Finding& finding : findings) {
     out += path + ":" + std::to_string(finding.line) + ":" + std::to_string(finding.column) + ": " +
-           SeverityName(finding.severity) + ": " + sim::ToUtf8(finding.message, codePage) + finding.detail +
-           " [" + finding.check + "]\n";
+           SeverityName(finding.severity) + ": " + Shown(finding.message, codePage) + " [" + finding.check +
+           "]\n";
+    const std::string number = std::to_string(finding.line);
+    const std::string gutter(number.size() + 1, ' ');
+    if (finding.line != 0) {
+      const std::string_view source = finding.source;
+      const size_t before = std::min<size_t>(finding.column - 1, source.size());
+      out += " " + number + " | " + ShownLine(source, codePage) + "\n";
+      out += gutter + " | " + std::string(CharactersOf(ShownLine(source.substr(0, before), codePage)), ' ') +
+             "^\n";
+    }
+    for (const std::string& note : finding.notes) out += gutter + " = note: " + Shown(note, codePage) + "\n";
+    if (!finding.help.empty()) out += gutter + " = help: " + Shown(finding.help, codePage) + "\n";
   }
   return out;
 }
 
 std::string RenderFindingsJson(const std::vector<Finding>& findings, const std::string& path,
                                uint32_t codePage) {
+  using Json = nlohmann::ordered_json;
   std::string out;
   for (const Finding& finding : findings) {
-    const nlohmann::ordered_json object = {
-        {"file", path},
-        {"line", finding.line},
-        {"column", finding.column},
-        {"severity", SeverityName(finding.severity)},
-        {"check", finding.check},
-        {"message", sim::ToUtf8(finding.message, codePage) + finding.detail}};
-    out += object.dump() + "\n";
+    Json notes = Json::array();
+    for (const std::string& note : finding.notes) notes.push_back(Shown(note, codePage));
+    Json fix = nullptr;
+    if (finding.fix) {
+      fix = finding.fix->file != FileFix::kNone
+                ? Json{{"file", FileFixName(finding.fix->file)}}
+                : Json{{"offset", finding.fix->offset},
+                       {"length", finding.fix->length},
+                       {"replacement", Shown(finding.fix->replacement, codePage)}};
+    }
+    const Json object = {{"file", sim::ValidUtf8(path)},
+                         {"line", finding.line},
+                         {"column", finding.column},
+                         {"severity", SeverityName(finding.severity)},
+                         {"check", finding.check},
+                         {"message", Shown(finding.message, codePage)},
+                         {"notes", notes},
+                         {"help", finding.help.empty() ? Json(nullptr) : Json(Shown(finding.help, codePage))},
+                         {"source", Shown(finding.source, codePage)},
+                         {"fix", fix}};
+    out += object.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
   }
   return out;
 }

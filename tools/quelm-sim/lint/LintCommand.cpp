@@ -2,6 +2,8 @@
 #include "lint/LintCommand.h"
 
 #include <filesystem>
+#include <fstream>
+#include <optional>
 
 #include "console/RunOptions.h"
 #include "lint/DiskLint.h"
@@ -61,6 +63,14 @@ LintCommand::LintCommand(CLI::App& app)
       ->capture_default_str();
   command_->add_option("--no-check", skipped_, "Leave a check out of this run (repeatable)");
   command_->add_flag("--json", json_, "One JSON object per finding");
+  command_->add_flag(
+      "--fix", fix_,
+      "Mend what can be mended exactly (blanks, quotes, hexadecimal IDs, the file's encoding and "
+      "line ends) and keep the original beside the file as QUELM.INI.orig");
+  command_->add_option(
+      "--pci-ids", pciIds_,
+      "Name the vendor and device of card entries from a pci.ids file, or with auto from the "
+      "system's (pciutils, hwdata)");
   command_->footer(
       "A comment line \"; quelm-lint: disable=CHECK[,CHECK]\" in QUELM.INI "
       "silences those checks on the next line.\n"
@@ -75,6 +85,14 @@ int LintCommand::Execute(std::ostream& out, std::ostream& errors) {
   for (const std::string& skipped : skipped_) {
     if (CheckNamed(skipped) == nullptr) {
       throw UsageError("--no-check \"" + skipped + "\": no such check" + sim::DidYouMean(skipped, names));
+    }
+  }
+  std::optional<PciIds> pciIds;
+  if (!pciIds_.empty()) {
+    try {
+      pciIds = PciIds::Load(pciIds_);
+    } catch (const PciIdsError& fault) {
+      throw UsageError(fault.what());
     }
   }
   int status = 0;
@@ -94,6 +112,20 @@ int LintCommand::Execute(std::ostream& out, std::ostream& errors) {
     disk.codePage = codePage_;
     disk.installerJoinsLater = installer_ == "present";
     disk.skippedChecks.insert(skipped_.begin(), skipped_.end());
+    disk.pciIds = pciIds ? &*pciIds : nullptr;
+    if (fix_) {
+      const FixedFile fixed = FixDisk(disk);
+      if (fixed.applied > 0) {
+        std::filesystem::path original = named.file;
+        original += ".orig";
+        std::ofstream(original, std::ios::binary | std::ios::trunc) << disk.bytes;
+        std::ofstream(named.file, std::ios::binary | std::ios::trunc) << fixed.bytes;
+        errors << "quelm-sim: " << EscapeForTerminal(named.path) << ": " << fixed.applied
+               << (fixed.applied == 1 ? " fix" : " fixes") << " made, the original kept as "
+               << EscapeForTerminal(named.path + ".orig") << "\n";
+        disk.bytes = fixed.bytes;
+      }
+    }
     const std::vector<Finding> findings = LintDisk(disk);
     if (json_) {
       out << RenderFindingsJson(findings, named.path, codePage_);

@@ -26,6 +26,8 @@ class LintCommand {
   unsigned codePage_ = 1252;
   std::string installer_ = "search";
   bool json_ = false;
+  bool fix_ = false;
+  std::string pciIds_;  // a pci.ids file, "auto", or empty for none
 };
 
 }  // namespace quelm::tool

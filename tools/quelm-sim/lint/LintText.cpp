@@ -9,6 +9,7 @@
 #include "app/ScriptCommands.h"
 #include "sim/NearestWord.h"
 #include "sim/SimMachine.h"
+#include "sim/WindowsReleases.h"
 
 namespace quelm::tool::lint {
 
@@ -40,35 +41,8 @@ std::string StringOf(TextView text) {
   return std::string(text.chars, text.length);
 }
 
-std::string NearestCommandWord(std::string_view token) {
-  std::string best;
-  size_t bestDistance = SIZE_MAX;
-  for (unsigned index = 0; index < kScriptCommandCount; ++index) {
-    const std::string_view word = kScriptCommands[index].word;
-    const size_t distance =
-        std::min(sim::EditDistance(token.substr(0, word.size()), word), sim::EditDistance(token, word));
-    if (distance < bestDistance) {
-      bestDistance = distance;
-      best = word;
-    }
-  }
-  return best;
-}
-
 bool IsNt(OsKind kind) {
   return kind == OsKind::WINNT || kind == OsKind::NT31 || kind == OsKind::NT35X || kind == OsKind::NT40;
-}
-
-bool IsDecimalId(std::string_view field) {
-  size_t at = 0;
-  while (at < field.size() && (field[at] == ' ' || (field[at] >= '\t' && field[at] <= '\r'))) ++at;
-  const std::string_view digits = field.substr(at);
-  if (digits.empty() || digits.size() > 5 || !std::all_of(digits.begin(), digits.end(), [](char c) {
-        return c >= '0' && c <= '9';
-      })) {
-    return false;
-  }
-  return std::stoul(std::string(digits)) <= 0xFFFF;
 }
 
 bool IsComment(const sim::ProfileFile::KeyLine& key) {
@@ -81,6 +55,84 @@ std::string Counted(size_t count, const char* noun) {
 
 bool BeginsWithBlank(std::string_view text) {
   return !text.empty() && (text.front() == ' ' || text.front() == '\t');
+}
+
+bool EndsWithBlank(std::string_view text) {
+  return !text.empty() && (text.back() == ' ' || text.back() == '\t');
+}
+
+bool IsQuoted(std::string_view text) {
+  return text.size() >= 2 && (text.front() == '"' || text.front() == '\'') && text.back() == text.front();
+}
+
+std::string_view Meant(std::string_view field) {
+  const auto trim = [](std::string_view text) {
+    while (BeginsWithBlank(text)) text.remove_prefix(1);
+    while (EndsWithBlank(text)) text.remove_suffix(1);
+    return text;
+  };
+  field = trim(field);
+  return IsQuoted(field) ? trim(field.substr(1, field.size() - 2)) : field;
+}
+
+std::string ReleasesNamed(const std::string& osName) {
+  std::vector<std::string> aliases;
+  for (const sim::WindowsRelease& release : sim::WindowsReleases()) {
+    if (osName == OsNameOf(ClassifyVersion(release.record))) aliases.emplace_back(release.alias);
+  }
+  return aliases.empty() ? "no release" : Listed(aliases);
+}
+
+namespace {
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+bool IsHexDigit(char c) {
+  return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+bool AllOf(std::string_view text, bool (*test)(char)) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), test);
+}
+
+}  // namespace
+
+IdMeaning MeaningOfId(std::string_view field) {
+  const std::string_view text = Meant(field);
+  IdMeaning meaning;
+  using Form = IdMeaning::Form;
+  const std::string_view digits = !text.empty() && text.front() == '+' ? text.substr(1) : text;
+  if ((digits.starts_with("0x") || digits.starts_with("0X")) && digits.size() <= 6 &&
+      AllOf(digits.substr(2), IsHexDigit)) {
+    meaning.form = Form::kHexPrefix;
+    meaning.meant = static_cast<uint32_t>(std::stoul(std::string(digits.substr(2)), nullptr, 16));
+  } else if (AllOf(digits, IsDigit)) {
+    meaning.meant = digits.size() <= 9 ? static_cast<uint32_t>(std::stoul(std::string(digits))) : UINT32_MAX;
+    meaning.form = meaning.meant > 0xFFFF ? Form::kTooLarge : Form::kDecimal;
+    if (digits.size() >= 2 && digits.size() <= 4 && digits.front() == '0') {
+      meaning.form = Form::kLeadingZero;
+      meaning.hex = static_cast<uint32_t>(std::stoul(std::string(digits), nullptr, 16));
+    }
+  } else if (digits.size() <= 4 && AllOf(digits, IsHexDigit)) {
+    meaning.form = Form::kHexLetters;
+    meaning.meant = static_cast<uint32_t>(std::stoul(std::string(digits), nullptr, 16));
+  }
+  return meaning;
+}
+
+bool MeansAgp(std::string_view busType) {
+  const std::string_view meant = Meant(busType);
+  return meant.size() >= 3 && StartsWithIgnoringCase(ViewOf(meant), "AGP");
+}
+
+std::string OnSystems(const std::set<std::string>& osNames) {
+  std::vector<std::string> names;
+  for (const OsKindName& system : kOsKindNames) {
+    if (osNames.count(system.name) != 0) names.emplace_back(system.name);
+  }
+  return names.empty() ? "on no Windows version" : "on " + Listed(names);
 }
 
 std::string Listed(const std::vector<std::string>& names) {

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <stddef.h>
+#include <stdint.h>
 
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,15 +29,7 @@ bool SameName(std::string_view left, std::string_view right);
 
 std::string StringOf(TextView text);
 
-// The command word a misspelt token most likely meant, measured on the token's beginning as long as the
-// word (a token may carry any suffix) and on the whole token.
-std::string NearestCommandWord(std::string_view token);
-
 bool IsNt(OsKind kind);
-
-// A vendor or device field as a card entry should write it: decimal digits (after blanks the number
-// reading skips), 0 to 65535. Anything else reads as some other number.
-bool IsDecimalId(std::string_view field);
 
 // A key line an author meant as a comment. The reader has no comments, but nothing ever asks for a key
 // that begins with ";", so such a line is left out of the checks of keys nobody reads.
@@ -43,9 +37,38 @@ bool IsComment(const sim::ProfileFile::KeyLine& key);
 
 std::string Counted(size_t count, const char* noun);
 
-bool BeginsWithBlank(std::string_view text);
-
 std::string Listed(const std::vector<std::string>& names);
+
+// "on W95A, W95B and W98": the launcher's names of the systems a finding concerns, in the launcher's
+// order; "on no Windows version" for none.
+std::string OnSystems(const std::set<std::string>& osNames);
+
+// "98 and 98se": the releases the launcher gives `osName`, by their aliases.
+std::string ReleasesNamed(const std::string& osName);
+
+// An ID as its author plainly meant it, beside the launcher's reading (decimal digits after leading
+// blanks and a sign, up to the first other character, the low 16 bits compared).
+struct IdMeaning {
+  enum class Form { kDecimal, kLeadingZero, kHexPrefix, kHexLetters, kTooLarge, kNoNumber };
+  Form form = Form::kNoNumber;
+  uint32_t meant = 0;  // the decimal value meant; for a leading zero the decimal reading
+  uint32_t hex = 0;    // for a leading zero: the same digits read as hexadecimal, as lspci writes IDs
+  // Whether the value meant is plain: a decimal number, or one in hexadecimal beyond doubt.
+  bool IsPlain() const {
+    return form == Form::kDecimal || form == Form::kHexPrefix || form == Form::kHexLetters;
+  }
+};
+IdMeaning MeaningOfId(std::string_view field);
+
+// Whether a bus type plainly means AGP: it begins with AGP, in any case, once blanks and quotes are gone.
+bool MeansAgp(std::string_view busType);
+
+// A field as its author plainly meant it: the blanks around it and one pair of quotes around that gone.
+std::string_view Meant(std::string_view field);
+// The blanks around a field, and whether it stands in quotes.
+bool BeginsWithBlank(std::string_view text);
+bool EndsWithBlank(std::string_view text);
+bool IsQuoted(std::string_view text);
 
 // The systems whose profile code reads the file as plain bytes (not as Unicode), and those that see
 // only its first part, by the version records they report.

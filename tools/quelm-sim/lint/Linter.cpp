@@ -5,20 +5,26 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "sim/NearestWord.h"
 #include "sim/SimProfile.h"
 
 namespace quelm::tool::lint {
 
 std::vector<Finding> Linter::Run() {
+  lines_ = LinesOf(text_);
   ReadDirectives();
-  CheckRepeatedNames();
-  CheckScripts();
-  CheckSubDirs();
-  CheckCardLists();
-  CheckPrograms();
-  CheckMessages();
-  CheckEncoding();
-  CheckDiskFiles();
+  if (CheckIsProfile()) {
+    CheckRepeatedNames();
+    CheckScripts();
+    CheckSubDirs();
+    CheckCardLists();
+    CheckPrograms();
+    CheckMessages();
+    CheckEncoding();
+    CheckLineEnds();
+    CheckDiskFiles();
+    CheckFlow();
+  }
   std::erase_if(findings_, [this](const Finding& finding) {
     const auto disabled = disabled_.find(finding.line);
     return disk_.skippedChecks.count(finding.check) != 0 ||
@@ -30,10 +36,20 @@ std::vector<Finding> Linter::Run() {
   return findings_;
 }
 
-void Linter::Report(Place place, const char* check, const std::string& message, const std::string& detail) {
+void Linter::Report(Place place, const char* check, const std::string& message, Advice advice) {
   const Check* known = CheckNamed(check);
   if (known == nullptr) throw std::logic_error(std::string("lint reports an unlisted check ") + check);
-  findings_.push_back({place.line, place.column, known->severity, check, message, detail});
+  Finding finding{place.line,
+                  place.column,
+                  known->severity,
+                  check,
+                  message,
+                  std::move(advice.notes),
+                  std::move(advice.help),
+                  std::move(advice.fix),
+                  ""};
+  if (place.line >= 1 && place.line <= lines_.size()) finding.source = std::string(lines_[place.line - 1]);
+  findings_.push_back(std::move(finding));
 }
 
 Place Linter::PlaceOf(const Section& section) {
@@ -51,10 +67,22 @@ Place Linter::PlaceOf(std::string_view section, std::string_view key, Place othe
 }
 
 Place Linter::PlaceInValue(const Key& key, size_t offset) {
-  const std::string& value = key.value;
-  const bool quoted =
-      value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
-  return {key.line, key.valueColumn + static_cast<unsigned>(offset) + (quoted ? 1 : 0)};
+  return {key.line, key.valueColumn + static_cast<unsigned>(offset) + (IsQuoted(key.value) ? 1 : 0)};
+}
+
+size_t Linter::OffsetInValue(const Key& key, size_t offset) const {
+  const size_t lineStart = key.line >= 1 && key.line <= lines_.size()
+                               ? static_cast<size_t>(lines_[key.line - 1].data() - text_.data())
+                               : 0;
+  return lineStart + key.valueColumn - 1 + offset + (IsQuoted(key.value) ? 1 : 0);
+}
+
+Fix Linter::ReplaceInValue(const Key& key, size_t offset, size_t length, std::string replacement) const {
+  Fix fix;
+  fix.offset = OffsetInValue(key, offset);
+  fix.length = length;
+  fix.replacement = std::move(replacement);
+  return fix;
 }
 
 std::string Linter::ReadKey(const Key& key, std::string_view section, unsigned capacity) {
@@ -83,14 +111,25 @@ void Linter::NeedMessage(const std::string& key, Place place, const std::string&
   messagesNeeded_.try_emplace(Folded(key), MessageNeed{key, place, why});
 }
 
+std::string Linter::NearestSection(const std::string& name) const {
+  std::vector<std::string> names;
+  for (const Section& section : file_.Layout()) {
+    if (section.counts && section.line != 0 && !SameName(section.name, name)) names.push_back(section.name);
+  }
+  const std::string nearest = sim::NearestWord(name, names);
+  if (nearest.empty()) return "";
+  return "did you mean [" + nearest + "] (line " + std::to_string(file_.SectionNamed(nearest)->line) +
+         ")? the section and the token must have the same name";
+}
+
 }  // namespace quelm::tool::lint
 
 namespace quelm::tool {
 
 std::vector<Finding> LintDisk(const DiskToLint& disk) {
   // The file as its author meant it: as the most capable reader sees it (Windows 2000 and later:
-  // Unicode where marked, the whole file), and without a UTF-8 mark. What the systems see differently
-  // is a finding of its own, and the rest is checked all the same.
+  // Unicode where marked, the whole file, CR alone a line end), and without a UTF-8 mark. What the
+  // systems see differently is a finding of its own, and the rest is checked all the same.
   sim::ProfileReading reading;
   reading.unicodeMark = true;
   reading.codePage = disk.codePage;

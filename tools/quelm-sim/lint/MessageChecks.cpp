@@ -3,6 +3,7 @@
 
 #include "config/Capacities.h"
 #include "lint/Linter.h"
+#include "sim/NearestWord.h"
 
 namespace quelm::tool::lint {
 
@@ -13,9 +14,22 @@ void Linter::CheckMessages() {
     const std::string text =
         key != nullptr && key->hasValue ? ReadKey(*key, "Message", kMessageCapacity) : "";
     if (key == nullptr || text.empty()) {
-      Report(
-          need.place, "missing-message",
-          "the message " + Quoted(need.key) + " (" + need.why + ") has no text in [Message]: an empty box");
+      Advice advice;
+      if (messages != nullptr) {
+        std::vector<std::string> names;
+        for (const Key& written : messages->keys) {
+          if (!IsComment(written)) names.push_back(written.name);
+        }
+        const std::string nearest = sim::NearestWord(need.key, names);
+        if (!nearest.empty() && !SameName(nearest, need.key)) {
+          advice.help = "did you mean " + nearest + " (line " +
+                        std::to_string(sim::ProfileFile::KeyNamed(messages, nearest)->line) +
+                        ")? the key and the token must have the same name";
+        }
+      }
+      Report(need.place, "missing-message",
+             "the message " + Quoted(need.key) + " (" + need.why + ") has no text in [Message]: an empty box",
+             advice);
       continue;
     }
     CheckEscapesInPaths(*key, text);

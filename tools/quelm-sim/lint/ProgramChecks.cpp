@@ -40,34 +40,69 @@ void Linter::CheckSubDirs() {
 
 void Linter::CheckPrograms() {
   for (const auto& [folded, use] : programs_) {
-    const auto& [name, place] = use;
-    const Section* section = file_.SectionNamed(name);
+    const Section* section = file_.SectionNamed(use.name);
     const Key* key = sim::ProfileFile::KeyNamed(section, "program");
     if (key == nullptr || !key->hasValue) {
-      Report(section != nullptr ? PlaceOf(*section) : place, "missing-program",
-             "[" + name + "] has no program line: the Exec command opens nothing");
+      Advice advice;
+      if (section == nullptr) advice.help = NearestSection(std::string(sim::LookedUpName(use.name)));
+      Report(section != nullptr ? PlaceOf(*section) : use.place, "missing-program",
+             "[" + use.name + "] has no program line: the Exec command opens nothing", advice);
       continue;
     }
-    const std::string program = ReadKey(*key, name, kNameCapacity);
+    // A line too long for its buffer is never opened: exec-opens-nothing says so, for what the
+    // launcher makes of it, and its fields are not looked at.
+    const std::string program = Peek(use.name, "program", kNameCapacity + 1);
+    if (program.size() >= kNameCapacity) continue;
     FieldCursor cursor(ViewOf(program));
     unsigned count = 0;
     TextView field;
     while (count < 3 && cursor.Next(field)) ++count;
     if (count < 3) {
       Report(PlaceInValue(*key, 0), "short-program-line",
-             "the program line of [" + name + "] has " + Counted(count, "field") +
+             "the program line of [" + use.name + "] has " + Counted(count, "field") +
                  ", not the three of file, a skipped field and working directory");
     }
-    for (const std::string macro : {"[CWD]", "[OS]"}) {
-      for (size_t at = Folded(program).find(Folded(macro)); at != std::string::npos;
-           at = Folded(program).find(Folded(macro), at + 1)) {
-        if (program.compare(at, macro.size(), macro) != 0) {
-          Report(PlaceInValue(*key, at), "lower-case-macro",
-                 Quoted(program.substr(at, macro.size())) + " in the program line of [" + name +
-                     "] stays as written: macros are " + macro + " in capitals");
-        }
-      }
+    CheckProgramFields(use.name, *key, program, use.systems);
+  }
+}
+
+// The file and working directory fields, and their macros, as the launcher takes them against what
+// they plainly mean. Macros are expanded before the line is split, so a field's macro is looked at in
+// the line as written.
+void Linter::CheckProgramFields(const std::string& section, const Key& key, const std::string& program,
+                                const std::set<std::string>& systems) {
+  const std::string ofLine = " in the program line of [" + section + "]";
+  for (const std::string macro : {"[CWD]", "[OS]"}) {
+    for (size_t at = Folded(program).find(Folded(macro)); at != std::string::npos;
+         at = Folded(program).find(Folded(macro), at + 1)) {
+      if (program.compare(at, macro.size(), macro) == 0) continue;
+      Advice advice;
+      advice.help = "write " + macro;
+      advice.fix = ReplaceInValue(key, at, macro.size(), macro);
+      advice.notes.push_back(OnSystems(systems) + " the shell is handed " +
+                             Quoted(program.substr(at, macro.size())) + " as written");
+      Report(PlaceInValue(key, at), "lower-case-macro",
+             Quoted(program.substr(at, macro.size())) + ofLine + " stays as written: macros are " + macro +
+                 " in capitals",
+             advice);
     }
+  }
+  FieldCursor cursor(ViewOf(program));
+  TextView field;
+  const char* kNames[] = {"file", "skipped field", "working directory"};
+  for (unsigned index = 0; index < 3 && cursor.Next(field); ++index) {
+    if (index == 1) continue;  // read over
+    const std::string text = StringOf(field);
+    Advice advice;
+    const size_t offset = static_cast<size_t>(field.chars - program.data());
+    const char* check = BlankOrQuote(key, offset, text, advice);
+    if (check == nullptr) continue;
+    advice.notes.push_back(OnSystems(systems) + " the shell is handed " + Quoted(text) + ", which names no " +
+                           (index == 0 ? "file" : "folder") + " the author wrote");
+    Report(
+        PlaceInValue(key, offset), check,
+        "the " + std::string(kNames[index]) + " " + Quoted(text) + ofLine + " is not " + Quoted(Meant(text)),
+        advice);
   }
 }
 
@@ -98,13 +133,14 @@ void Linter::CheckDiskFiles() {
     }
   }
   for (const auto& [folded, use] : programs_) {
-    if (programsThatRun_.count(folded) != 0) CheckProgramFiles(use.first);
+    if (!use.systems.empty()) CheckProgramFiles(use.name);
   }
 }
 
 void Linter::CheckProgramFiles(const std::string& section) {
   const Key* key = sim::ProfileFile::KeyNamed(file_.SectionNamed(section), "program");
-  const std::string written = Peek(section, "program", kNameCapacity);
+  const std::string written = Peek(section, "program", kNameCapacity + 1);
+  if (written.size() >= kNameCapacity) return;  // never opened
   Text<kNameCapacity> expanded;
   if (key == nullptr || written.empty() || !expanded.Assign(ViewOf(written)) ||
       !ExpandMacros(expanded, kDiskRoot, leadBytes_)) {

@@ -6,6 +6,8 @@
 #include "config/FieldList.h"
 #include "lint/Linter.h"
 #include "sim/NearestWord.h"
+#include "sim/SimProfile.h"
+#include "sim/TokenMeaning.h"
 
 namespace quelm::tool::lint {
 
@@ -26,8 +28,14 @@ void Linter::CheckScripts() {
         source.hiddenBy = "in a second [Application] section, which is never read";
       } else if (!source.kind) {
         source.hiddenBy = "in a script no Windows reads";
+        std::vector<std::string> systems;
+        for (const OsKindName& system : kOsKindNames) systems.emplace_back(system.name);
+        Advice advice;
+        const std::string nearest = sim::NearestWord(key.name, systems);
+        if (!nearest.empty()) advice.help = "did you mean " + nearest + "?";
         Report(PlaceOf(key), "unknown-system",
-               "no Windows version reads the script " + Quoted(key.name) + " (the names are " + names + ")");
+               "no Windows version reads the script " + Quoted(key.name) + " (the names are " + names + ")",
+               advice);
       } else if (sim::ProfileFile::KeyNamed(&section, key.name) != &key) {
         source.hiddenBy = "in a second " + key.name + " script, which is never read";
       }
@@ -54,6 +62,7 @@ void Linter::CheckScripts() {
 
 void Linter::CheckScript(const ScriptSource& source, const std::string& script) {
   const std::string who = "the " + source.name;
+  const bool read = source.hiddenBy.empty() && source.kind.has_value();
   FieldCursor tokens(ViewOf(script));
   TextView field;
   std::string endedBy;
@@ -62,32 +71,17 @@ void Linter::CheckScript(const ScriptSource& source, const std::string& script) 
   while (tokens.Next(field)) {
     anyToken = true;
     const std::string token = StringOf(field);
-    const Place place = PlaceInValue(*source.key, static_cast<size_t>(field.chars - script.data()));
+    const size_t offset = static_cast<size_t>(field.chars - script.data());
+    const Place place = PlaceInValue(*source.key, offset);
+    if (read) scriptTokens_[OsNameOf(*source.kind)].push_back({token, place});
     ScriptSource where = source;
     if (!endedBy.empty()) {
       unreachable.push_back(token);
       if (where.hiddenBy.empty())
         where.hiddenBy = "which never runs: " + Quoted(endedBy) + " ends the script";
     }
-    if (BeginsWithBlank(token)) {
-      Report(place, "leading-blank",
-             who + " token " + Quoted(token) + " begins with a blank and selects no command");
-      continue;
-    }
-    const ScriptCommand* command = CommandFor(field);
-    if (command == nullptr) {
-      if (StartsWithIgnoringCase(field, "End")) {
-        Report(
-            place, "end-not-whole",
-            who + " token " + Quoted(token) + " is not End, which must be the whole token: the run goes on");
-      } else {
-        Report(place, "unknown-command",
-               who + " token " + Quoted(token) + " selects no command and is skipped; did you mean " +
-                   Quoted(NearestCommandWord(token)) + "?");
-      }
-      continue;
-    }
-    CheckToken(where, *command, token, place, endedBy);
+    if (!CheckTokenMeaning(where, token, offset)) continue;
+    CheckToken(where, *CommandFor(field), token, place, endedBy);
   }
   if (!anyToken) {
     Report(PlaceInValue(*source.key, 0), "commas-only",
@@ -102,6 +96,61 @@ void Linter::CheckScript(const ScriptSource& source, const std::string& script) 
   }
 }
 
+bool Linter::CheckTokenMeaning(const ScriptSource& source, const std::string& token, size_t offset) {
+  const sim::TokenMeaning meaning = sim::MeaningOfToken(token);
+  const Place place = PlaceInValue(*source.key, offset);
+  const std::string theToken = "the " + source.name + " token " + Quoted(token);
+  Advice advice;
+  if (source.hiddenBy.empty() && source.kind) {
+    advice.notes.push_back("the " + source.name + " script is read on " + ReleasesNamed(source.name));
+  } else if (!source.hiddenBy.empty()) {
+    advice.notes.push_back("it stands " + source.hiddenBy);
+  }
+  const auto replaceToken = [&](const std::string& replacement) {
+    advice.help = "write " + Quoted(replacement);
+    advice.fix = ReplaceInValue(*source.key, offset, token.size(), replacement);
+  };
+  if (meaning.selected == meaning.meant) {
+    if (meaning.selected == nullptr) {
+      Report(place, "unknown-command", theToken + " selects no command and is skipped", advice);
+      return false;
+    }
+    // The same command, but the section or message it names may differ: the reader looks a name up
+    // without the spaces around it, but with a tab.
+    if (Folded(sim::LookedUpName(token)) != Folded(meaning.meantToken)) {
+      replaceToken(meaning.meantToken);
+      Report(place, "trailing-blank",
+             theToken + " names the section or message " + Quoted(sim::LookedUpName(token)) + ", not " +
+                 Quoted(meaning.meantToken),
+             advice);
+    }
+    return true;
+  }
+  const std::string meant = meaning.meant != nullptr ? meaning.meant->word : "";
+  if (meaning.why == "it begins with a blank") {
+    replaceToken(meaning.meantToken);
+    Report(place, "leading-blank", theToken + " begins with a blank and selects no command", advice);
+  } else if (meaning.why == "it is in quotes") {
+    replaceToken(meaning.meantToken);
+    Report(place, "quoted-field",
+           theToken +
+               " is in quotes and selects no command: the reader removes quotes around a whole value only",
+           advice);
+  } else if (meaning.meant != nullptr && meaning.meant->kind == CommandKind::kEnd) {
+    if (Meant(token) == meaning.meantToken) {
+      replaceToken(meaning.meantToken);
+    } else {
+      advice.help = "write End";
+    }
+    Report(place, "end-not-whole", theToken + " is not End, which must be the whole token: the run goes on",
+           advice);
+  } else {
+    advice.help = "did you mean " + Quoted(meant) + "?";
+    Report(place, "unknown-command", theToken + " selects no command and is skipped", advice);
+  }
+  return meaning.selected != nullptr;
+}
+
 void Linter::CheckToken(const ScriptSource& source, const ScriptCommand& command, const std::string& token,
                         Place place, std::string& endedBy) {
   const std::string tail = source.hiddenBy.empty() ? "" : ", " + source.hiddenBy;
@@ -110,15 +159,13 @@ void Linter::CheckToken(const ScriptSource& source, const ScriptCommand& command
   const bool runs = source.hiddenBy.empty() && source.kind.has_value();
   const OsKind kind = source.kind.value_or(OsKind::OTHER);
   switch (command.kind) {
-    case CommandKind::kDetectCard:
-      cardLists_.try_emplace(Folded(token), token, place);
+    case CommandKind::kDetectCard: {
+      SectionUse& use = cardLists_.try_emplace(Folded(sim::LookedUpName(token)), SectionUse{token, place, {}})
+                            .first->second;
+      if (runs) use.systems.insert(OsNameOf(kind));
       NeedMessage(token, place, "the " + source.name + " card list " + token + tail);
-      if (runs && (kind == OsKind::NT31 || kind == OsKind::NT35X || kind == OsKind::NT40)) {
-        Report(place, "no-bus-access",
-               "the " + source.name + " card list " + Quoted(token) +
-                   " never finds a card: Windows NT 3.x and 4.0 give programs no way to the PCI bus");
-      }
       break;
+    }
     case CommandKind::kCheckPciKey:
       NeedMessage("CheckPCIKey", place, theToken);
       if (runs && IsNt(kind)) {
@@ -141,10 +188,12 @@ void Linter::CheckToken(const ScriptSource& source, const ScriptCommand& command
         NeedMessage("InstallFailed", place, theToken);
       }
       break;
-    case CommandKind::kExec:
-      programs_.try_emplace(Folded(token), token, place);
-      if (runs) programsThatRun_.insert(Folded(token));
+    case CommandKind::kExec: {
+      SectionUse& use =
+          programs_.try_emplace(Folded(sim::LookedUpName(token)), SectionUse{token, place, {}}).first->second;
+      if (runs) use.systems.insert(OsNameOf(kind));
       break;
+    }
     case CommandKind::kEnd:
       if (endedBy.empty()) endedBy = token;
       break;

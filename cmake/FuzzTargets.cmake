@@ -16,6 +16,13 @@ set(QUELM_FUZZ_FLAGS -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize=v
 target_compile_options(quelm_core PRIVATE ${QUELM_FUZZ_FLAGS})
 target_compile_options(quelm_sim PRIVATE ${QUELM_FUZZ_FLAGS})
 
+# lint, for its target: the tool's code that reads a disk's file, built alike.
+find_package(nlohmann_json 3 REQUIRED)
+add_library(quelm_lint STATIC ${QUELM_LINT_SOURCES})
+target_include_directories(quelm_lint PUBLIC ${PROJECT_SOURCE_DIR}/tools/quelm-sim)
+target_link_libraries(quelm_lint PUBLIC quelm_sim nlohmann_json::nlohmann_json)
+target_compile_options(quelm_lint PRIVATE ${QUELM_FUZZ_FLAGS})
+
 enable_testing()
 set(QUELM_FUZZ_DIR ${PROJECT_SOURCE_DIR}/tests/fuzz)
 # "target|source|share": the corpus is tests/fuzz/corpus/<target>, a dictionary tests/fuzz/dict/<target>.dict
@@ -29,7 +36,8 @@ foreach(entry IN ITEMS
     "escapes|EscapesFuzz.cpp|1"
     "macros|MacrosFuzz.cpp|1"
     "reg-file|RegFileFuzz.cpp|1"
-    "pci-listing|PciListingFuzz.cpp|1")
+    "pci-listing|PciListingFuzz.cpp|1"
+    "lint|LintFuzz.cpp|2")
   string(REPLACE "|" ";" parts "${entry}")
   list(GET parts 0 target)
   list(GET parts 1 source)
@@ -37,7 +45,7 @@ foreach(entry IN ITEMS
   math(EXPR seconds "${QUELM_FUZZ_SECONDS} * ${share}")
   add_executable(fuzz-${target} ${QUELM_FUZZ_DIR}/${source})
   target_include_directories(fuzz-${target} PRIVATE ${QUELM_FUZZ_DIR} ${PROJECT_SOURCE_DIR}/tests/unit)
-  target_link_libraries(fuzz-${target} PRIVATE quelm_sim)
+  target_link_libraries(fuzz-${target} PRIVATE quelm_sim quelm_lint)
   target_compile_options(fuzz-${target} PRIVATE ${QUELM_FUZZ_FLAGS} ${QUELM_WARNINGS})
   target_link_options(fuzz-${target} PRIVATE -fsanitize=fuzzer,address,undefined)
 

@@ -42,6 +42,24 @@ add_library(quelm_sim STATIC
 target_link_libraries(quelm_sim PUBLIC quelm_core)
 target_compile_options(quelm_sim PRIVATE ${QUELM_WARNINGS})
 
+# lint and what it reads card entries with: in the tool, and in the fuzz build's lint target.
+set(QUELM_LINT_SOURCES
+  ${PROJECT_SOURCE_DIR}/tools/quelm-sim/lint/CardListChecks.cpp
+  ${PROJECT_SOURCE_DIR}/tools/quelm-sim/lint/CheckTable.cpp
+  ${PROJECT_SOURCE_DIR}/tools/quelm-sim/lint/Directives.cpp
+  ${PROJECT_SOURCE_DIR}/tools/quelm-sim/lint/Fixes.cpp
+  ${PROJECT_SOURCE_DIR}/tools/quelm-sim/lint/FlowChecks.cpp
+  ${PROJECT_SOURCE_DIR}/tools/quelm-sim/lint/EncodingChecks.cpp
+  ${PROJECT_SOURCE_DIR}/tools/quelm-sim/lint/FindingRendering.cpp
+  ${PROJECT_SOURCE_DIR}/tools/quelm-sim/lint/Linter.cpp
+  ${PROJECT_SOURCE_DIR}/tools/quelm-sim/lint/LintText.cpp
+  ${PROJECT_SOURCE_DIR}/tools/quelm-sim/lint/MessageChecks.cpp
+  ${PROJECT_SOURCE_DIR}/tools/quelm-sim/lint/ProgramChecks.cpp
+  ${PROJECT_SOURCE_DIR}/tools/quelm-sim/lint/ScriptChecks.cpp
+  ${PROJECT_SOURCE_DIR}/tools/quelm-sim/pci/PciIds.cpp
+  ${PROJECT_SOURCE_DIR}/tools/quelm-sim/pci/PciFunctionText.cpp
+)
+
 if(QUELM_FUZZ)
   # The fuzz build ends here: the core and the simulated machine, instrumented, and the fuzz targets.
   include(${PROJECT_SOURCE_DIR}/cmake/FuzzTargets.cmake)
@@ -52,23 +70,10 @@ endif()
 add_library(quelm_sim_tool STATIC
   tools/quelm-sim/console/RunOptions.cpp
   tools/quelm-sim/events/EventRendering.cpp
-  tools/quelm-sim/lint/CardListChecks.cpp
-  tools/quelm-sim/lint/CheckTable.cpp
-  tools/quelm-sim/lint/Directives.cpp
-  tools/quelm-sim/lint/Fixes.cpp
-  tools/quelm-sim/lint/FlowChecks.cpp
-  tools/quelm-sim/lint/EncodingChecks.cpp
-  tools/quelm-sim/lint/FindingRendering.cpp
-  tools/quelm-sim/lint/Linter.cpp
-  tools/quelm-sim/lint/LintText.cpp
-  tools/quelm-sim/lint/MessageChecks.cpp
-  tools/quelm-sim/lint/ProgramChecks.cpp
-  tools/quelm-sim/lint/ScriptChecks.cpp
+  ${QUELM_LINT_SOURCES}
   tools/quelm-sim/pci/AgpCapability.cpp
   tools/quelm-sim/pci/HostPciBus.cpp
   tools/quelm-sim/pci/LspciListing.cpp
-  tools/quelm-sim/pci/PciFunctionText.cpp
-  tools/quelm-sim/pci/PciIds.cpp
   tools/quelm-sim/scan/ScanRendering.cpp
   tools/quelm-sim/GuideTables.cpp
   ${QUELM_HOST_TOOL_PLATFORM_SOURCES}
@@ -94,4 +99,6 @@ endif()
 
 add_executable(pci-scan-bench bench/PciScanBench.cpp)
 target_link_libraries(pci-scan-bench PRIVATE quelm_sim)
+add_executable(lint-bench bench/LintBench.cpp)
+target_link_libraries(lint-bench PRIVATE quelm_sim_tool)
 

@@ -75,6 +75,7 @@ char SimMachine::CurrentDrive() const {
 }
 
 const ProfileFile* SimMachine::ProfileAt(const char* path, std::optional<ProfileFile>& scratch) {
+  if (const auto given = givenProfiles.find(path); given != givenProfiles.end()) return given->second.get();
   std::optional<ProfileFile>* file = &scratch;
   if (running_) {
     const auto [found, first] = runProfiles_.try_emplace(path);

@@ -6,6 +6,7 @@
 
 #include <deque>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -64,6 +65,9 @@ class SimMachine final : public Platform, public RunObserver {
   // Card-list events list every entry tried against the bus; a caller that needs only what each list
   // found (lint's reference runs) leaves that out, so that a long list costs little.
   bool explainCardEntries = true;
+  // Profile files as this machine's release reads them, by the path asked for, already read: a caller
+  // that runs one disk on many machines (lint's reference runs) reads each way of reading once.
+  std::map<std::string, std::shared_ptr<const ProfileFile>> givenProfiles;
 
   // The access in effect, kAuto resolved.
   PciAccess EffectivePciAccess() const;

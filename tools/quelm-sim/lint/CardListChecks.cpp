@@ -15,14 +15,15 @@ void Linter::CheckCardLists() {
     const Section* section = file_.SectionNamed(use.name);
     if (section == nullptr) {
       Advice advice;
-      advice.help = NearestSection(std::string(sim::LookedUpName(use.name)));
       if (!use.systems.empty())
         advice.notes.push_back(OnSystems(use.systems) + " the card list fails every time");
-      Report(use.place, "missing-card-list",
+      const Place place =
+          PlaceOfMissing(std::string(sim::LookedUpName(use.name)), "card list", use.place, advice);
+      Report(place, "missing-card-list",
              "the card list " + Quoted(use.name) + " has no section: no card is ever found", advice);
       continue;
     }
-    std::set<std::string> read;
+    std::vector<bool> read(section->keys.size());  // by the key line's place in its section
     for (unsigned number = 1;; ++number) {
       const std::string key = std::to_string(number);
       const Key* line = sim::ProfileFile::KeyNamed(section, key);
@@ -30,17 +31,23 @@ void Linter::CheckCardLists() {
           line != nullptr && line->hasValue ? ReadKey(*line, use.name, kNameCapacity) : "";
       if (line == nullptr || entry.empty()) {
         if (number == 1) {
-          Report(PlaceOf(*section), "missing-card-list",
+          // At the entry meant as the first, where there is one.
+          const auto firstKey =
+              std::find_if(section->keys.begin(), section->keys.end(), [](const Key& written) {
+                return !IsComment(written);
+              });
+          Report(firstKey != section->keys.end() ? PlaceOf(*firstKey) : PlaceOf(*section),
+                 "missing-card-list",
                  "the card list [" + section->name + "] has no entry 1: no card is ever found");
         }
         break;
       }
-      read.insert(key);
+      read[static_cast<size_t>(line - section->keys.data())] = true;
       CheckCardEntry(section->name, *line, entry, use.systems);
     }
-    for (const Key& key : section->keys) {
-      if (!IsComment(key) && read.count(Folded(key.name)) == 0 &&
-          sim::ProfileFile::KeyNamed(section, key.name) == &key) {
+    for (size_t index = 0; index < section->keys.size(); ++index) {
+      const Key& key = section->keys[index];
+      if (!read[index] && !IsComment(key) && sim::ProfileFile::KeyNamed(section, key.name) == &key) {
         Report(PlaceOf(key), "card-list-gap",
                "the entry " + Quoted(key.name) + " of [" + section->name +
                    "] is never read: entries are read as 1, 2, 3 ... up to the first one missing");
@@ -101,7 +108,7 @@ const char* Linter::BlankOrQuote(const Key& key, size_t offset, std::string_view
   }
   if (check != nullptr) {
     advice.help = "write " + Quoted(meant);
-    advice.fix = ReplaceInValue(key, offset, field.size(), meant);
+    if (meant != field) advice.fix = ReplaceInValue(key, offset, field.size(), meant);
   }
   return check;
 }

@@ -65,9 +65,9 @@ FixedFile FixDisk(const DiskToLint& disk) {
       ++fixed.applied;
       continue;
     }
-    // Fixes of lines are placed in the file as lint read it, which is the file itself once it is 8-bit
-    // text without a mark.
-    if (sim::HasUtf8Mark(fixed.bytes) || sim::HasUtf16Mark(fixed.bytes)) break;
+    // Fixes of lines are placed in the file as lint read it: the file itself, past a UTF-8 mark. (A
+    // UTF-16 file, read converted, gets none.)
+    const size_t shift = sim::HasUtf8Mark(fixed.bytes) ? 3 : 0;
     std::vector<Fix> fixes;
     for (const Finding& finding : findings) {
       if (finding.fix && finding.fix->file == FileFix::kNone) fixes.push_back(*finding.fix);
@@ -78,9 +78,10 @@ FixedFile FixDisk(const DiskToLint& disk) {
     size_t limit = fixed.bytes.size();
     unsigned applied = 0;
     for (const Fix& fix : fixes) {
-      if (fix.offset + fix.length > limit) continue;  // overlaps one made already: the next round sees it
-      fixed.bytes.replace(fix.offset, fix.length, fix.replacement);
-      limit = fix.offset;
+      const size_t offset = fix.offset + shift;
+      if (offset + fix.length > limit) continue;  // overlaps one made already: the next round sees it
+      fixed.bytes.replace(offset, fix.length, fix.replacement);
+      limit = offset;
       ++applied;
     }
     if (applied == 0) break;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <tuple>
 
 #include "config/Capacities.h"
@@ -95,11 +96,17 @@ void Linter::CheckFlow() {
   std::map<std::pair<std::string, size_t>, TokenSeen> seen;
   std::set<std::string> compared;  // systems with a release that reads the script as written
   // By system: the index of a card list that finds no card even where its card is present and the bus
-  // can be read. Its own findings say why; the tokens after it are not said to never run.
+  // can be read, or of an Install whose installer program cannot start. Their own findings say why;
+  // the tokens after them are not said to never run.
   std::map<std::string, size_t> failingList;
 
+  // The file as each way of reading takes it, read once for all the machines that read it so.
+  std::map<std::tuple<bool, size_t, bool>, std::shared_ptr<const sim::ProfileFile>> readings;
   for (const ReleaseGroup& group : ReleaseGroups()) {
     if (group.osName.empty() || scripted_.count(group.osName) == 0) continue;
+    const sim::ProfileReading reading = sim::ProfileReadingOf(group.release->record, disk_.codePage);
+    auto& read = readings[std::make_tuple(reading.unicodeMark, reading.byteLimit, reading.crEndsLine)];
+    if (!read) read = std::make_shared<const sim::ProfileFile>(sim::ReadProfile(disk_.bytes, reading));
     const auto tokens = scriptTokens_.find(group.osName);
     if (tokens == scriptTokens_.end()) continue;
     const std::string written = Peek("Application", group.osName, kNameCapacity);
@@ -118,6 +125,7 @@ void Linter::CheckFlow() {
         machine.explainCardEntries = false;
         if (disk_.files != nullptr) machine.fileSystem = *disk_.files;
         machine.fileSystem.PutFile("D:\\QUELM.INI", disk_.bytes);
+        machine.givenProfiles["D:\\QUELM.INI"] = read;
         if (disk_.files == nullptr || disk_.installerJoinsLater)
           machine.installer.presence = sim::InstallerPresence::kPresent;
         if (usbSupplement)
@@ -161,6 +169,9 @@ void Linter::CheckFlow() {
           } else if (const auto* exec = std::get_if<sim::ExecEvent>(&event)) {
             if (!exec->opened)
               seen[{group.osName, index}].notOpened.try_emplace(Listed(group.aliases), exec->notOpened);
+          } else if (const auto* installer = std::get_if<sim::InstallerEvent>(&event)) {
+            if (!installer->started && state == CardState::kRegistered)
+              failingList.try_emplace(group.osName, index);
           } else if (const auto* list = std::get_if<sim::CardListEvent>(&event)) {
             if (list->pciAccess == "none") {
               seen[{group.osName, index}].noBusOn.insert(group.aliases.begin(), group.aliases.end());

@@ -164,10 +164,14 @@ std::vector<std::string_view> LinesOf(std::string_view text) {
 
 Place PlaceOfByte(std::string_view text, size_t offset) {
   Place place;
-  for (const std::string_view line : LinesOf(text)) {
-    const auto start = static_cast<size_t>(line.data() - text.data());
-    if (offset <= start + line.size()) {
-      place.column = static_cast<unsigned>(offset - start) + 1;
+  const std::vector<std::string_view> lines = LinesOf(text);
+  for (size_t index = 0; index < lines.size(); ++index) {
+    const auto start = static_cast<size_t>(lines[index].data() - text.data());
+    const size_t next = index + 1 < lines.size() ? static_cast<size_t>(lines[index + 1].data() - text.data())
+                                                 : text.size() + 1;
+    // A byte of the line's end (CR, LF) belongs to the line it ends, just past its last character.
+    if (offset < next) {
+      place.column = static_cast<unsigned>(std::min(offset, start + lines[index].size()) - start) + 1;
       return place;
     }
     ++place.line;

@@ -49,6 +49,10 @@ void Linter::Report(Place place, const char* check, const std::string& message, 
                   std::move(advice.fix),
                   ""};
   if (place.line >= 1 && place.line <= lines_.size()) finding.source = std::string(lines_[place.line - 1]);
+  // A UTF-16 file is read converted, so a fix of its lines has no place in its bytes: the file's own
+  // fix (to 8-bit text) comes first, and its lines are mended once it is made.
+  if (finding.fix && finding.fix->file == FileFix::kNone && sim::HasUtf16Mark(disk_.bytes))
+    finding.fix.reset();
   findings_.push_back(std::move(finding));
 }
 
@@ -111,15 +115,28 @@ void Linter::NeedMessage(const std::string& key, Place place, const std::string&
   messagesNeeded_.try_emplace(Folded(key), MessageNeed{key, place, why});
 }
 
-std::string Linter::NearestSection(const std::string& name) const {
+const sim::ProfileFile::SectionLines* Linter::NearestSection(const std::string& name) const {
+  // Sections something reads are no candidates: renaming one would break what reads it.
+  const auto used = [this](const std::string& folded) {
+    return cardLists_.count(folded) != 0 || programs_.count(folded) != 0 || folded == "application" ||
+           folded == "subdir" || folded == "message";
+  };
   std::vector<std::string> names;
   for (const Section& section : file_.Layout()) {
-    if (section.counts && section.line != 0 && !SameName(section.name, name)) names.push_back(section.name);
+    if (section.counts && section.line != 0 && !used(Folded(section.name))) names.push_back(section.name);
   }
   const std::string nearest = sim::NearestWord(name, names);
-  if (nearest.empty()) return "";
-  return "did you mean [" + nearest + "] (line " + std::to_string(file_.SectionNamed(nearest)->line) +
-         ")? the section and the token must have the same name";
+  return nearest.empty() ? nullptr : file_.SectionNamed(nearest);
+}
+
+Place Linter::PlaceOfMissing(const std::string& name, const char* what, Place otherwise,
+                             Advice& advice) const {
+  const Section* nearest = NearestSection(name);
+  if (nearest == nullptr) return otherwise;
+  advice.help = "rename [" + nearest->name + "] to [" + name + "]: the " + what +
+                " and the token name the same section";
+  advice.notes.push_back("the token stands on line " + std::to_string(otherwise.line));
+  return PlaceOf(*nearest);
 }
 
 }  // namespace quelm::tool::lint

@@ -63,8 +63,11 @@ class Linter {
   std::string Peek(std::string_view section, std::string_view key, unsigned capacity) const;
 
   void NeedMessage(const std::string& key, Place place, const std::string& why);
-  // "did you mean [X] (line N)?" for the section nearest `name` that no script uses as it is, or "".
-  std::string NearestSection(const std::string& name) const;
+  // The section whose name is nearest `name` (a slip of the keyboard away), or null.
+  const Section* NearestSection(const std::string& name) const;
+  // Where a finding about the missing section `name` goes: the nearest section's header, where one is,
+  // since the slip is likelier there, with a help to rename it; else `otherwise`.
+  Place PlaceOfMissing(const std::string& name, const char* what, Place otherwise, Advice& advice) const;
 
   // --- Directives ----------------------------------------------------------------------------------
 

@@ -15,19 +15,23 @@ void Linter::CheckMessages() {
         key != nullptr && key->hasValue ? ReadKey(*key, "Message", kMessageCapacity) : "";
     if (key == nullptr || text.empty()) {
       Advice advice;
-      if (messages != nullptr) {
+      Place place = need.place;
+      if (messages == nullptr) {
+        place = PlaceOfMissing("Message", "message", need.place, advice);
+      } else {
         std::vector<std::string> names;
         for (const Key& written : messages->keys) {
           if (!IsComment(written)) names.push_back(written.name);
         }
         const std::string nearest = sim::NearestWord(need.key, names);
         if (!nearest.empty() && !SameName(nearest, need.key)) {
-          advice.help = "did you mean " + nearest + " (line " +
-                        std::to_string(sim::ProfileFile::KeyNamed(messages, nearest)->line) +
-                        ")? the key and the token must have the same name";
+          // At the key meant, where the slip likely is.
+          place = PlaceOf(*sim::ProfileFile::KeyNamed(messages, nearest));
+          advice.help =
+              "rename " + nearest + " to " + need.key + ": the key and the token must have the same name";
         }
       }
-      Report(need.place, "missing-message",
+      Report(place, "missing-message",
              "the message " + Quoted(need.key) + " (" + need.why + ") has no text in [Message]: an empty box",
              advice);
       continue;

@@ -44,8 +44,10 @@ void Linter::CheckPrograms() {
     const Key* key = sim::ProfileFile::KeyNamed(section, "program");
     if (key == nullptr || !key->hasValue) {
       Advice advice;
-      if (section == nullptr) advice.help = NearestSection(std::string(sim::LookedUpName(use.name)));
-      Report(section != nullptr ? PlaceOf(*section) : use.place, "missing-program",
+      const Place place = section != nullptr ? PlaceOf(*section)
+                                             : PlaceOfMissing(std::string(sim::LookedUpName(use.name)),
+                                                              "Exec command", use.place, advice);
+      Report(place, "missing-program",
              "[" + use.name + "] has no program line: the Exec command opens nothing", advice);
       continue;
     }

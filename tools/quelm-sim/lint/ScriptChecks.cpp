@@ -108,7 +108,7 @@ bool Linter::CheckTokenMeaning(const ScriptSource& source, const std::string& to
   }
   const auto replaceToken = [&](const std::string& replacement) {
     advice.help = "write " + Quoted(replacement);
-    advice.fix = ReplaceInValue(*source.key, offset, token.size(), replacement);
+    if (replacement != token) advice.fix = ReplaceInValue(*source.key, offset, token.size(), replacement);
   };
   if (meaning.selected == meaning.meant) {
     if (meaning.selected == nullptr) {
@@ -136,7 +136,8 @@ bool Linter::CheckTokenMeaning(const ScriptSource& source, const std::string& to
            theToken +
                " is in quotes and selects no command: the reader removes quotes around a whole value only",
            advice);
-  } else if (meaning.meant != nullptr && meaning.meant->kind == CommandKind::kEnd) {
+  } else if (meaning.meant != nullptr && meaning.meant->kind == CommandKind::kEnd &&
+             meaning.why == "End must be the whole token") {
     if (Meant(token) == meaning.meantToken) {
       replaceToken(meaning.meantToken);
     } else {

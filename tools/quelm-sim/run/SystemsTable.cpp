@@ -24,7 +24,8 @@ std::vector<std::string> Cells(const SystemRun& run) {
   std::vector<std::string> messages;
   for (const sim::MessageEvent& message : run.messages) {
     const bool asked = message.style == static_cast<uint32_t>(MessageStyle::kOkCancel);
-    messages.push_back(message.key + (asked ? std::string(" (") + AnswerName(message.answer) + ")" : ""));
+    messages.push_back(message.key + (message.text.empty() ? " (empty)" : "") +
+                       (asked ? std::string(" (") + AnswerName(message.answer) + ")" : ""));
   }
   std::vector<std::string> installers;
   for (const sim::InstallerEvent& installer : run.installers) {
@@ -32,7 +33,9 @@ std::vector<std::string> Cells(const SystemRun& run) {
                                            : "not started (error " + std::to_string(installer.error) + ")");
   }
   std::vector<std::string> shellOpens;
-  for (const sim::ShellEvent& shell : run.shellOpens) shellOpens.push_back(shell.file);
+  for (const sim::ShellEvent& shell : run.shellOpens) {
+    shellOpens.push_back(shell.file + (shell.fileExists.value_or(true) ? "" : " (missing)"));
+  }
   const std::string card = run.card ? run.card->hardwareId + " at " + run.card->location : "-";
   return {run.release,
           run.osName,
@@ -106,8 +109,10 @@ std::string RenderSystemsJson(const std::vector<SystemRun>& runs, uint32_t codeP
   for (const SystemRun& run : runs) {
     Json messages = Json::array();
     for (const sim::MessageEvent& message : run.messages) {
-      messages.push_back(
-          {{"key", text(message.key)}, {"style", message.style}, {"answer", AnswerName(message.answer)}});
+      messages.push_back({{"key", text(message.key)},
+                          {"style", message.style},
+                          {"text", text(message.text)},
+                          {"answer", AnswerName(message.answer)}});
     }
     Json card = nullptr;
     if (run.card) {
@@ -128,8 +133,13 @@ std::string RenderSystemsJson(const std::vector<SystemRun>& runs, uint32_t codeP
     }
     Json shellOpens = Json::array();
     for (const sim::ShellEvent& shell : run.shellOpens) {
+      const auto known = [](const std::optional<bool>& fact) {
+        return fact ? Json(*fact) : Json(nullptr);
+      };
       shellOpens.push_back({{"file", text(shell.file)},
-                            {"directory", shell.directory ? Json(text(*shell.directory)) : Json(nullptr)}});
+                            {"directory", shell.directory ? Json(text(*shell.directory)) : Json(nullptr)},
+                            {"fileExists", known(shell.fileExists)},
+                            {"directoryExists", known(shell.directoryExists)}});
     }
     const Json row = {{"release", run.release},     {"windows", run.releaseLabel}, {"os", run.osName},
                       {"pciAccess", run.pciAccess}, {"messages", messages},        {"card", card},

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "lint/DiskLint.h"
+#include "sim/SimCodePage.h"
 #include "support/SimDisk.h"
 
 namespace quelm {
@@ -147,6 +148,183 @@ TEST(DiskLint, FileLongerThanWindows9xReadsIsFound) {
     const auto findings = FindingsOf(tool::LintDisk(tool::DiskToLint{ini}), "long-file");
     ASSERT_EQ(c.line == 0 ? 0u : 1u, findings.size());
     if (c.line != 0) EXPECT_EQ(c.line, findings[0].line);
+  }
+}
+
+}  // namespace
+}  // namespace quelm
+
+namespace quelm {
+namespace {
+
+// The checks lint reports on one line of a disk whose other lines are right.
+std::vector<std::string> ChecksOnLine(const std::string& ini, unsigned line) {
+  testing::TempFolder folder;
+  folder.Write("vadrun.exe", "");
+  folder.Write("WIN98/A.INF", "");
+  sim::FileSystem files;
+  files.MapDrive('D', folder.Path());
+  std::vector<std::string> checks;
+  for (const tool::Finding& finding : tool::LintDisk(tool::DiskToLint{ini, &files})) {
+    if (finding.line == line) checks.push_back(finding.check);
+  }
+  return checks;
+}
+
+std::string DiskWith(const std::string& script, const std::string& entry) {
+  return "[Application]\r\nW98=" + script + "\r\n[SubDir]\r\nW98=\\WIN98\r\n[DetectCard]\r\n1=" + entry +
+         "\r\n[Message]\r\nDetectCard=a\r\nCheckPCIKey=b\r\nInstallFailed=c\r\nNotSupport=d\r\n";
+}
+
+// One model of each line: a card entry as the launcher's own code reads it against what it plainly
+// means, reported only where the two differ in what the launcher does.
+TEST(DiskLint, ACardEntryIsFlaggedWhereItsReadingDiffersFromItsMeaning) {
+  struct Case {
+    const char* entry;
+    std::vector<std::string> checks;
+  };
+  const Case cases[] = {
+      {"6699,15437,AGP,1,0", {}},
+      {"6699 ,15437,AGP,1,0", {}},   // the number reading stops at the blank: 6699 all the same
+      {" 6699, 15437,AGP,1,0", {}},  // and skips blanks before it
+      {"+6699,15437,AGP,1,0", {}},
+      {"6699,15437,agp,1,0", {}},
+      {"6699,15437,AGP,10,0", {}},  // only the first character of the pass flag counts
+      {"6699,15437,PCI ,1,0", {}},  // not AGP either way
+      {"6699,,15437,AGP,1,0", {}},  // a run of commas is one
+      {"6699,15437,AGP ,1,0", {"trailing-blank"}},
+      {"6699,15437, AGP,1,0", {"leading-blank"}},
+      {"6699,15437,\"AGP\",1,0", {"quoted-field"}},
+      {"6699,15437,AGP8X,1,0", {"not-agp"}},
+      {"6699,15437,AGP, 1,0", {"leading-blank"}},
+      {"6699,15437,AGP,'1',0", {"quoted-field"}},
+      {"\"6699\",15437,AGP,1,0", {"quoted-field"}},
+      {"1A2B,3C4D,AGP,1,0", {"not-decimal", "not-decimal"}},
+      {"0x1A2B,15437,AGP,1,0", {"not-decimal"}},
+      {"6699,0421,AGP,1,0", {"leading-zero-id"}},
+      {"6699,0000,AGP,1,0", {}},  // the same in both bases
+      {"72235,15437,AGP,1,0", {"not-decimal"}},
+      {"Example,15437,AGP,1,0", {"not-decimal"}},
+      {"6699,15437,AGP", {"short-card-entry"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.entry);
+    EXPECT_EQ(c.checks, ChecksOnLine(DiskWith("DetectCard,CheckPCIKey,Install,End", c.entry), 6));
+  }
+}
+
+TEST(DiskLint, ATokenIsFlaggedWhereItsReadingDiffersFromItsMeaning) {
+  struct Case {
+    const char* script;
+    std::vector<std::string> checks;
+  };
+  const Case cases[] = {
+      {"DetectCard,CheckPCIKey,Install,End", {}},
+      {"DetectCard ,CheckPCIKey,Install,End", {}},  // the section asked for loses its spaces
+      {"detectcard,checkpcikey,install,end", {}},
+      {"DetectCard,,CheckPCIKey,Install,End", {}},
+      // The tab stays in the names it looks up; the sections and messages meant get their own findings.
+      {"DetectCard\t,CheckPCIKey,Install,End", {"trailing-blank"}},
+      {"DetectCard, CheckPCIKey,Install,End", {"leading-blank"}},
+      {"DetectCard,\"CheckPCIKey\",Install,End", {"quoted-field"}},
+      {"DetectCard,CheckPCIKey,Install,End.", {"end-not-whole"}},
+      {"DetectCard,CheckPCIKey,Instal,End", {"unknown-command"}},
+      {"CheckPCIKey,DetectCard,Install,End", {"no-card-before"}},
+      {"DetectCard,CheckPCIKey,End,Install", {"unreachable-token"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.script);
+    EXPECT_EQ(c.checks, ChecksOnLine(DiskWith(c.script, "6699,15437,AGP,1,0"), 2));
+  }
+}
+
+// --fix mends exactly what it can and nothing else, and leaves a file with nothing more to mend.
+TEST(DiskLint, FixMendsWhatItCanExactly) {
+  struct Case {
+    const char* name;
+    std::string before;
+    std::string after;
+  };
+  const std::string rest = "\r\n[SubDir]\r\nW98=\\WIN98\r\n[Message]\r\nNotSupport=d\r\nInstallFailed=c\r\n";
+  const Case cases[] = {
+      {"a blank and quotes in a token", "[Application]\r\nW98= \"Install\",End" + rest,
+       "[Application]\r\nW98= Install,End" + rest},  // the blank before the value is the reader's to remove
+      {"IDs in hexadecimal", DiskWith("DetectCard,End", "0x1A2B,3C4D,AGP,1,0"),
+       DiskWith("DetectCard,End", "6699,15437,AGP,1,0")},
+      {"a leading zero stays: its meaning is a guess", DiskWith("DetectCard,End", "6699,0421,AGP,1,0"),
+       DiskWith("DetectCard,End", "6699,0421,AGP,1,0")},
+      {"a UTF-8 mark and UTF-8 text",
+       "\xEF\xBB\xBF[Application]\r\nW98=ShowMsgA\r\n[Message]\r\nShowMsgA=pr\xC3\xBC"
+       "fen\r\n",
+       "[Application]\r\nW98=ShowMsgA\r\n[Message]\r\nShowMsgA=pr\xFC"
+       "fen\r\n"},
+      {"CR alone", "[Application]\rW98=ShowMsgA\r[Message]\rShowMsgA=x\r",
+       "[Application]\r\nW98=ShowMsgA\r\n[Message]\r\nShowMsgA=x\r\n"},
+      {"a character the code page lacks stays",
+       "[Application]\r\nW98=ShowMsgA\r\n[Message]\r\nShowMsgA=\xC5\xBA\r\n",
+       "[Application]\r\nW98=ShowMsgA\r\n[Message]\r\nShowMsgA=\xC5\xBA\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    tool::DiskToLint disk{c.before};
+    const tool::FixedFile fixed = tool::FixDisk(disk);
+    EXPECT_EQ(c.after, fixed.bytes);
+    EXPECT_EQ(c.after != c.before, fixed.applied > 0);
+    disk.bytes = fixed.bytes;
+    for (const tool::Finding& finding : tool::LintDisk(disk))
+      EXPECT_FALSE(finding.fix.has_value()) << finding.message;
+  }
+}
+
+// Whatever the bytes, the JSON is valid UTF-8 and one object a finding; a file that is no profile file
+// gets one finding that says what it looks like, and nothing else.
+TEST(DiskLint, AnyBytesGiveValidOutputAndNoProfileOneFinding) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    const char* looksLike;  // null: a profile file
+  };
+  std::string iso(0x8010, '\0');
+  iso.replace(0x8001, 5, "CD001");
+  std::string floppy(512, '\0');
+  floppy.replace(54, 3, "FAT");
+  floppy.replace(510, 2, "\x55\xAA");
+  const Case cases[] = {
+      {"an ISO image", iso, "ISO 9660"},
+      {"a floppy image", floppy, "FAT"},
+      {"a program", "MZ\x90\0\3\0\0\0", "program"},
+      {"a read-me", "Read me first.\r\nThen run QUELM.EXE.\r\n", "without a single [section]"},
+      {"NUL bytes in a profile", std::string("[Application]\r\nW98=End\0\0\r\n", 25), "NUL"},
+      {"a broken UTF-8 character cut in a message",
+       "[Application]\r\nW98=ShowMsgA\r\n[Message]\r\nShowMsgA=\xE2\x82\r\n", nullptr},
+      {"bytes of every value",
+       [] {
+         std::string all = "[Application]\r\nW98=ShowMsgA\r\n[Message]\r\nShowMsgA=";
+         for (int b = 1; b < 256; ++b)
+           if (b != '\r' && b != '\n') all += static_cast<char>(b);
+         return all;
+       }(),
+       nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const uint32_t codePage : {1252u, 932u}) {
+      const auto findings = tool::LintDisk(tool::DiskToLint{c.bytes, nullptr, codePage});
+      const std::string json = tool::RenderFindingsJson(findings, "QUELM.INI", codePage);
+      EXPECT_EQ(sim::ValidUtf8(json), json);
+      EXPECT_EQ(sim::ValidUtf8(tool::RenderFindings(findings, "QUELM.INI", codePage)),
+                tool::RenderFindings(findings, "QUELM.INI", codePage));
+      size_t lines = 0;
+      for (size_t at = json.find('\n'); at != std::string::npos; at = json.find('\n', at + 1)) ++lines;
+      EXPECT_EQ(findings.size(), lines);
+      if (c.looksLike != nullptr) {
+        ASSERT_EQ(1u, findings.size());
+        EXPECT_EQ("not-a-profile", findings[0].check);
+        EXPECT_NE(std::string::npos, findings[0].message.find(c.looksLike)) << findings[0].message;
+      } else {
+        for (const auto& finding : findings) EXPECT_NE("not-a-profile", finding.check);
+      }
+    }
   }
 }
 

@@ -34,7 +34,7 @@ std::vector<const ProfileFile::SectionLines*> SectionsNamed(const ProfileFile& f
 }  // namespace
 
 std::string WhyNoScript(std::string_view bytes, const ProfileReading& reading, const std::string& osName) {
-  const std::string entry = "[Application] has no " + osName + " entry";
+  std::string entry = "[Application] has no " + osName + " entry";
   if (HasUtf16Mark(bytes) && !reading.unicodeMark) {
     return "the file is UTF-16, which this Windows reads as bytes with zeros between them: it finds no "
            "section at all";
@@ -47,7 +47,7 @@ std::string WhyNoScript(std::string_view bytes, const ProfileReading& reading, c
   const auto written = asWritten.Find("Application", osName);
   if (written && !written->empty()) {
     if (HasUtf8Mark(bytes) && asWritten.LineOf("Application", osName) &&
-        !asRead.SectionNamed("Application")) {
+        asRead.SectionNamed("Application") == nullptr) {
       return "the file begins with a UTF-8 mark, which no Windows recognises: its three bytes belong to "
              "line 1, so [Application] there is no section header";
     }

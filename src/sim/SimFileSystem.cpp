@@ -46,9 +46,9 @@ namespace {
 
 // A put file's path as the map holds it: in capitals, on its drive.
 std::string PutKey(std::string_view windowsPath, char currentDrive) {
-  std::string key = windowsPath.size() >= 2 && windowsPath[1] == ':'
-                        ? std::string(windowsPath)
-                        : std::string{currentDrive, ':'} + std::string(windowsPath);
+  std::string key;
+  if (windowsPath.size() < 2 || windowsPath[1] != ':') key = {currentDrive, ':'};
+  key += windowsPath;
   for (char& c : key) c = UpperAscii(c);
   return key;
 }

@@ -83,10 +83,11 @@ std::vector<std::string> OtherNamesOf(const WindowsRelease& release) {
 }
 
 const WindowsRelease* ReleaseNamed(std::string_view alias) {
+  const TextView wanted(alias.data(), static_cast<unsigned>(alias.size()));
   for (const WindowsRelease& release : WindowsReleases()) {
-    if (EqualsIgnoringCase(ViewOf(alias), release.alias)) return &release;
+    if (EqualsIgnoringCase(wanted, release.alias)) return &release;
     for (const std::string& name : OtherNamesOf(release)) {
-      if (EqualsIgnoringCase(ViewOf(alias), ViewOf(name))) return &release;
+      if (EqualsIgnoringCase(wanted, name.c_str())) return &release;
     }
   }
   return nullptr;

@@ -71,17 +71,20 @@ void Linter::CheckCardEntry(const std::string& section, const Key& key, const st
   const auto offsetOf = [&entry](TextView part) {
     return static_cast<size_t>(part.chars - entry.data());
   };
-  if (!fields.empty())
-    CheckId(where, key, offsetOf(fields[0]), StringOf(fields[0]), "vendor", systems, std::nullopt);
-  if (fields.size() > 1) {
+  // The fields as views into the entry, which lives as long as the checks.
+  std::vector<std::string_view> texts;
+  texts.reserve(fields.size());
+  for (const TextView part : fields) texts.emplace_back(part.chars, part.length);
+  if (!texts.empty()) CheckId(where, key, offsetOf(fields[0]), texts[0], "vendor", systems, std::nullopt);
+  if (texts.size() > 1) {
     // The device's name is looked up under the vendor meant, or the launcher's where none is plain.
-    const IdMeaning vendor = MeaningOfId(StringOf(fields[0]));
+    const IdMeaning vendor = MeaningOfId(texts[0]);
     const auto vendorId = static_cast<uint16_t>(
         vendor.IsPlain() ? vendor.meant : static_cast<uint32_t>(ReadDecimal(fields[0])));
-    CheckId(where, key, offsetOf(fields[1]), StringOf(fields[1]), "device", systems, vendorId);
+    CheckId(where, key, offsetOf(fields[1]), texts[1], "device", systems, vendorId);
   }
-  if (fields.size() > 2) CheckBusType(where, key, offsetOf(fields[2]), StringOf(fields[2]), systems);
-  if (fields.size() > 3) CheckPassFlag(where, key, offsetOf(fields[3]), StringOf(fields[3]), systems);
+  if (texts.size() > 2) CheckBusType(where, key, offsetOf(fields[2]), texts[2], systems);
+  if (texts.size() > 3) CheckPassFlag(where, key, offsetOf(fields[3]), texts[3], systems);
 }
 
 std::string Linter::CardText(uint16_t vendor, uint16_t device) const {
@@ -196,7 +199,7 @@ void Linter::CheckPassFlag(const std::string& where, const Key& key, size_t offs
                            const std::set<std::string>& systems) {
   const std::string meant(Meant(field));
   const int32_t launcher = PassFlagOf(ViewOf(field));
-  const int32_t meantFlag = PassFlagOf(ViewOf(meant));
+  const int32_t meantFlag = PassFlagOf(meant.c_str());
   if (launcher == meantFlag) return;
   Advice advice;
   const char* check = BlankOrQuote(key, offset, field, advice);

@@ -155,10 +155,7 @@ void Linter::CheckUtf8Mark(std::string_view bytes) {
 
 void Linter::CheckUtf8Text(std::string_view bytes, size_t markLength) {
   const std::string_view text = bytes;
-  if (std::none_of(text.begin(), text.end(), [](char c) {
-        return (c & 0x80) != 0;
-      }))
-    return;  // ASCII
+  if (IsAscii(text)) return;
   // The whole file converts exactly, or no line gets the fix.
   const bool allUtf8 = sim::Utf8ToUtf16(text).has_value();
   const bool converts = allUtf8 && sim::FromUtf8ToCodePage(text, disk_.codePage).has_value();

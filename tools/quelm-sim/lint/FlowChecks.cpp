@@ -211,7 +211,8 @@ void Linter::CheckFlow() {
             : command->kind == CommandKind::kInstall ? "the installer program is never started"
                                                      : "";
         Report(token.place, "never-runs",
-               theToken + " never runs" + (*consequence ? std::string(": ") + consequence : ""), advice);
+               theToken + " never runs" + (consequence[0] != '\0' ? std::string(": ") + consequence : ""),
+               advice);
       }
       if (!what.noCardOn.empty() && command != nullptr) {
         Advice advice;

@@ -57,6 +57,13 @@ bool BeginsWithBlank(std::string_view text) {
   return !text.empty() && (text.front() == ' ' || text.front() == '\t');
 }
 
+bool IsAscii(std::string_view text) {
+  for (const char c : text) {
+    if ((static_cast<unsigned char>(c) & 0x80) != 0) return false;
+  }
+  return true;
+}
+
 bool EndsWithBlank(std::string_view text) {
   return !text.empty() && (text.back() == ' ' || text.back() == '\t');
 }
@@ -130,7 +137,8 @@ bool MeansAgp(std::string_view busType) {
 std::string OnSystems(const std::set<std::string>& osNames) {
   std::vector<std::string> names;
   for (const OsKindName& system : kOsKindNames) {
-    if (osNames.count(system.name) != 0) names.emplace_back(system.name);
+    if (osNames.count(system.name) != 0)
+      names.push_back(std::string(system.name) + " (" + ReleasesNamed(system.name) + ")");
   }
   return names.empty() ? "on no Windows version" : "on " + Listed(names);
 }

@@ -39,8 +39,8 @@ std::string Counted(size_t count, const char* noun);
 
 std::string Listed(const std::vector<std::string>& names);
 
-// "on W95A, W95B and W98": the launcher's names of the systems a finding concerns, in the launcher's
-// order; "on no Windows version" for none.
+// "on W95B (95-osr2 and 95-osr21) and W98 (98 and 98se)": the launcher's names of the systems a finding
+// concerns, in the launcher's order, with their releases; "on no Windows version" for none.
 std::string OnSystems(const std::set<std::string>& osNames);
 
 // "98 and 98se": the releases the launcher gives `osName`, by their aliases.
@@ -65,6 +65,8 @@ bool MeansAgp(std::string_view busType);
 
 // A field as its author plainly meant it: the blanks around it and one pair of quotes around that gone.
 std::string_view Meant(std::string_view field);
+// Whether the text holds no byte beyond ASCII.
+bool IsAscii(std::string_view text);
 // The blanks around a field, and whether it stands in quotes.
 bool BeginsWithBlank(std::string_view text);
 bool EndsWithBlank(std::string_view text);

@@ -94,6 +94,10 @@ class Linter {
   void CheckToken(const ScriptSource& source, const ScriptCommand& command, const std::string& token,
                   Place place, std::string& endedBy);
   void CheckInstall(OsKind kind, const std::string& token, Place place);
+  // The section a token names, first named at `place`, is run by `system` (none: by no system).
+  struct SectionUse;
+  static void NoteUse(std::map<std::string, SectionUse>& uses, const std::string& token, Place place,
+                      const std::string& system);
 
   // --- SubDir -------------------------------------------------------------------------------------
 

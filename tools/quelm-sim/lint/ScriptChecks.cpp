@@ -161,9 +161,7 @@ void Linter::CheckToken(const ScriptSource& source, const ScriptCommand& command
   const OsKind kind = source.kind.value_or(OsKind::OTHER);
   switch (command.kind) {
     case CommandKind::kDetectCard: {
-      SectionUse& use = cardLists_.try_emplace(Folded(sim::LookedUpName(token)), SectionUse{token, place, {}})
-                            .first->second;
-      if (runs) use.systems.insert(OsNameOf(kind));
+      NoteUse(cardLists_, token, place, runs ? OsNameOf(kind) : "");
       NeedMessage(token, place, "the " + source.name + " card list " + token + tail);
       break;
     }
@@ -190,15 +188,21 @@ void Linter::CheckToken(const ScriptSource& source, const ScriptCommand& command
       }
       break;
     case CommandKind::kExec: {
-      SectionUse& use =
-          programs_.try_emplace(Folded(sim::LookedUpName(token)), SectionUse{token, place, {}}).first->second;
-      if (runs) use.systems.insert(OsNameOf(kind));
+      NoteUse(programs_, token, place, runs ? OsNameOf(kind) : "");
       break;
     }
     case CommandKind::kEnd:
       if (endedBy.empty()) endedBy = token;
       break;
   }
+}
+
+void Linter::NoteUse(std::map<std::string, SectionUse>& uses, const std::string& token, Place place,
+                     const std::string& system) {
+  // cppcheck-suppress variableScope ; the use is noted whether or not a system runs it
+  SectionUse& use =
+      uses.try_emplace(Folded(sim::LookedUpName(token)), SectionUse{token, place, {}}).first->second;
+  if (!system.empty()) use.systems.insert(system);
 }
 
 void Linter::CheckInstall(OsKind kind, const std::string& token, Place place) {

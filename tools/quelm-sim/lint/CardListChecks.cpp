@@ -22,7 +22,7 @@ void Linter::CheckCardLists() {
       const std::string key = std::to_string(number);
       const Key* line = sim::ProfileFile::KeyNamed(section, key);
       const std::string entry = line != nullptr && line->hasValue ? ReadKey(*line, name, kNameCapacity) : "";
-      if (entry.empty()) {
+      if (line == nullptr || entry.empty()) {
         if (number == 1) {
           Report(PlaceOf(*section), "missing-card-list",
                  "the card list [" + section->name + "] has no entry 1: no card is ever found");

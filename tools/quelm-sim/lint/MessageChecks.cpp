@@ -12,7 +12,7 @@ void Linter::CheckMessages() {
     const Key* key = sim::ProfileFile::KeyNamed(messages, need.key);
     const std::string text =
         key != nullptr && key->hasValue ? ReadKey(*key, "Message", kMessageCapacity) : "";
-    if (text.empty()) {
+    if (key == nullptr || text.empty()) {
       Report(
           need.place, "missing-message",
           "the message " + Quoted(need.key) + " (" + need.why + ") has no text in [Message]: an empty box");

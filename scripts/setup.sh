@@ -11,7 +11,9 @@ host_packages=(cmake ninja-build g++ libgtest-dev libcli11-dev nlohmann-json3-de
                clang-14 libclang-rt-14-dev clang-tidy cppcheck)
 # The example disk's QUELM.EXE and stand-in installer need only the i386 cross compiler.
 example_packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686)
-windows_packages=("${example_packages[@]}" g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 xvfb xauth)
+# fonts-wine, which wine only recommends, holds Marlett and Tahoma for the guide's pictures of the boxes.
+windows_packages=("${example_packages[@]}" g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 fonts-wine xvfb
+                  xauth)
 
 missing_of() {
   local package

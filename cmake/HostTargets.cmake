@@ -44,6 +44,7 @@ add_library(quelm_medium STATIC
   tools/quelm-sim/medium/ImageBytes.cpp
   tools/quelm-sim/medium/Iso9660.cpp
   tools/quelm-sim/medium/Medium.cpp
+  tools/quelm-sim/medium/ReleaseView.cpp
 )
 target_include_directories(quelm_medium PUBLIC ${PROJECT_SOURCE_DIR}/tools/quelm-sim)
 target_link_libraries(quelm_medium PUBLIC quelm_sim)

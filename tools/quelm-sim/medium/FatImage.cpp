@@ -50,20 +50,27 @@ std::string ShortNameOf(std::string_view entry) {
 }
 
 struct Volume {
-  explicit Volume(const ImageBytes& bytes) : image(bytes) {}
+  Volume(const ImageBytes& bytes, uint32_t clusters, uint64_t bytesPerCluster, uint64_t dataStart,
+         std::string table)
+      : image(bytes),
+        fat12(clusters < 4085),
+        clusterBytes(bytesPerCluster),
+        clusterCount(clusters),
+        dataOffset(dataStart),
+        fat(std::move(table)) {}
   const ImageBytes& image;
-  bool fat12 = true;
-  uint64_t clusterBytes = 0;
-  uint32_t clusterCount = 0;  // data clusters, numbered from 2
-  uint64_t dataOffset = 0;
-  std::string fat;  // the first FAT, as far as the clusters need it
+  bool fat12;
+  uint64_t clusterBytes;
+  uint32_t clusterCount;  // data clusters, numbered from 2
+  uint64_t dataOffset;
+  std::string fat;  // the first FAT, as far as the clusters need it, and a zero byte
   size_t entries = 0;
   std::set<uint32_t> directories;  // first clusters of the folders read; 0 is the root
 
   uint32_t EndOfChain() const { return fat12 ? 0xFF8 : 0xFFF8; }
   uint32_t Next(uint32_t cluster) const {
-    if (!fat12) return Le16(fat, size_t{cluster} * 2);
-    const uint32_t pair = Le16(fat, size_t{cluster} + cluster / 2);
+    if (!fat12) return Le16(fat, static_cast<size_t>(cluster) * 2);
+    const uint32_t pair = Le16(fat, static_cast<size_t>(cluster) + cluster / 2);
     return cluster % 2 == 0 ? (pair & 0xFFF) : pair >> 4;
   }
   bool IsCluster(uint32_t value) const { return value >= 2 && value < clusterCount + 2; }
@@ -81,7 +88,7 @@ std::vector<Extent> ChainOf(const Volume& volume, uint32_t first, std::optional<
     throw MediumError(Quoted(path) + " says it is " + std::to_string(*size) +
                       " bytes, more than the volume holds");
   }
-  std::vector<bool> seen(size_t{volume.clusterCount} + 2, false);
+  std::vector<bool> seen(static_cast<size_t>(volume.clusterCount) + 2, false);
   uint32_t cluster = first;
   for (uint64_t count = 0;; ++count) {
     if (!volume.IsCluster(cluster)) {
@@ -96,7 +103,7 @@ std::vector<Extent> ChainOf(const Volume& volume, uint32_t first, std::optional<
                         std::to_string(cluster));
     }
     seen[cluster] = true;
-    const uint64_t offset = volume.dataOffset + uint64_t{cluster - 2} * volume.clusterBytes;
+    const uint64_t offset = volume.dataOffset + static_cast<uint64_t>(cluster - 2) * volume.clusterBytes;
     if (!volume.image.Holds(offset, volume.clusterBytes)) {
       throw MediumError("cluster " + std::to_string(cluster) + " of " + Quoted(path) +
                         " lies past the end of the image (" + std::to_string(volume.image.Size()) +
@@ -143,7 +150,9 @@ std::vector<uint32_t> ReadEntries(Volume& volume, MediumEntry& folder, const std
 void ReadSubfolders(Volume& volume, MediumEntry& folder, const std::vector<uint32_t>& firstClusters,
                     const std::string& path, size_t depth);
 
-void ReadFolder(Volume& volume, MediumEntry& folder, uint32_t first, const std::string& path, size_t depth) {
+// Folders nest at most kMaxMediumDepth levels, which bounds the recursion.
+void ReadFolder(  // NOLINT(misc-no-recursion)
+    Volume& volume, MediumEntry& folder, uint32_t first, const std::string& path, size_t depth) {
   if (depth > kMaxMediumDepth) {
     throw MediumError("the folders in " + Quoted(path) + " lie deeper than " +
                       std::to_string(kMaxMediumDepth) + " levels");
@@ -162,8 +171,9 @@ void ReadFolder(Volume& volume, MediumEntry& folder, uint32_t first, const std::
   ReadSubfolders(volume, folder, ReadEntries(volume, folder, records, path), path, depth);
 }
 
-void ReadSubfolders(Volume& volume, MediumEntry& folder, const std::vector<uint32_t>& firstClusters,
-                    const std::string& path, size_t depth) {
+void ReadSubfolders(  // NOLINT(misc-no-recursion): see ReadFolder
+    Volume& volume, MediumEntry& folder, const std::vector<uint32_t>& firstClusters, const std::string& path,
+    size_t depth) {
   for (size_t index = 0; index < folder.children.size(); ++index) {
     MediumEntry& child = folder.children[index];
     if (child.isFolder) ReadFolder(volume, child, firstClusters[index], path + "\\" + child.name, depth + 1);
@@ -273,7 +283,9 @@ std::vector<uint32_t> ReadEntries(Volume& volume, MediumEntry& folder, const std
 
 }  // namespace
 
-Medium ReadFat(std::shared_ptr<const ImageBytes> image) {
+Medium ReadFat(std::shared_ptr<const ImageBytes> source) {
+  // The medium keeps the image, for its files are read when asked for.
+  const std::shared_ptr<const ImageBytes> image = std::move(source);
   if (!image->Holds(0, 512)) throw MediumError("shorter than a boot sector (512 bytes)");
   const std::string boot = image->Read(0, 512, "the boot sector");
   const uint32_t bytesPerSector = Le16(boot, 11);
@@ -295,35 +307,33 @@ Medium ReadFat(std::shared_ptr<const ImageBytes> image) {
   }
   if (rootEntries == 0 || sectorsPerFat == 0)
     throw MediumError("a FAT32 volume, not a FAT12 or FAT16 floppy");
-  const uint64_t rootSectors = (uint64_t{rootEntries} * kEntryBytes + bytesPerSector - 1) / bytesPerSector;
-  const uint64_t metaSectors = reserved + uint64_t{fats} * sectorsPerFat + rootSectors;
+  const uint64_t rootSectors =
+      (static_cast<uint64_t>(rootEntries) * kEntryBytes + bytesPerSector - 1) / bytesPerSector;
+  const uint64_t metaSectors = reserved + static_cast<uint64_t>(fats) * sectorsPerFat + rootSectors;
   if (totalSectors <= metaSectors) throw MediumError("no data area after the FATs and the root folder");
   const uint64_t clusterCount = (totalSectors - metaSectors) / sectorsPerCluster;
-  // The count of clusters, and nothing else, makes a volume FAT12, FAT16 or FAT32 (FAT specification).
   if (clusterCount == 0) throw MediumError("no data cluster");
   if (clusterCount >= 65525) throw MediumError("a FAT32 volume, not a FAT12 or FAT16 floppy");
 
-  Volume volume(*image);
-  volume.fat12 = clusterCount < 4085;
-  volume.clusterCount = static_cast<uint32_t>(clusterCount);
-  volume.clusterBytes = uint64_t{sectorsPerCluster} * bytesPerSector;
-  volume.dataOffset = metaSectors * bytesPerSector;
-  const uint64_t fatBytes = volume.fat12 ? ((clusterCount + 2) * 3 + 1) / 2 : (clusterCount + 2) * 2;
-  if (fatBytes > uint64_t{sectorsPerFat} * bytesPerSector) {
+  // The count of clusters, and nothing else, makes a volume FAT12 or FAT16 (FAT specification).
+  const bool fat12 = clusterCount < 4085;
+  const uint64_t fatBytes = fat12 ? ((clusterCount + 2) * 3 + 1) / 2 : (clusterCount + 2) * 2;
+  if (fatBytes > static_cast<uint64_t>(sectorsPerFat) * bytesPerSector) {
     throw MediumError("a FAT of " + std::to_string(sectorsPerFat) + " sectors cannot hold " +
                       std::to_string(clusterCount) + " clusters");
   }
-  volume.fat = image->Read(uint64_t{reserved} * bytesPerSector, fatBytes, "the FAT");
   // The FAT12 reading takes two bytes for the last entry: one more, so that it never reads past the end.
-  volume.fat += '\0';
+  Volume volume(*image, static_cast<uint32_t>(clusterCount),
+                static_cast<uint64_t>(sectorsPerCluster) * bytesPerSector, metaSectors * bytesPerSector,
+                image->Read(static_cast<uint64_t>(reserved) * bytesPerSector, fatBytes, "the FAT") + '\0');
 
   Medium medium;
-  medium.format = volume.fat12 ? MediumFormat::kFat12 : MediumFormat::kFat16;
+  medium.format = fat12 ? MediumFormat::kFat12 : MediumFormat::kFat16;
   medium.image = image;
   medium.root.isFolder = true;
-  const uint64_t rootOffset = (reserved + uint64_t{fats} * sectorsPerFat) * bytesPerSector;
+  const uint64_t rootOffset = (reserved + static_cast<uint64_t>(fats) * sectorsPerFat) * bytesPerSector;
   const std::string rootRecords =
-      image->Read(rootOffset, uint64_t{rootEntries} * kEntryBytes, "the root folder");
+      image->Read(rootOffset, static_cast<uint64_t>(rootEntries) * kEntryBytes, "the root folder");
   medium.root.size = rootRecords.size();
   medium.root.extents.push_back(Extent{rootOffset, rootRecords.size()});
   volume.directories.insert(0);

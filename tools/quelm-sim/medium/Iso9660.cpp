@@ -118,7 +118,7 @@ MediumEntry EntryOf(TreeWalk& walk, std::string_view record, const std::string& 
   if (record[26] != 0 || record[27] != 0) {
     throw MediumError(Quoted(path) + " is recorded interleaved, which this reader does not read");
   }
-  const uint64_t sector = uint64_t{Le32(record, 2)} + static_cast<unsigned char>(record[1]);
+  const uint64_t sector = static_cast<uint64_t>(Le32(record, 2)) + static_cast<unsigned char>(record[1]);
   entry.size = Le32(record, 10);
   if (!walk.image.Holds(sector * kSector, entry.size)) {
     throw MediumError("the extent of " + Quoted(path) + " (sector " + std::to_string(sector) + ", " +
@@ -191,7 +191,9 @@ void ReadRecords(TreeWalk& walk, MediumEntry& folder, const std::string& path) {
   }
 }
 
-void ReadDirectory(TreeWalk& walk, MediumEntry& folder, const std::string& path, size_t depth) {
+// Folders nest at most kMaxMediumDepth levels, which bounds the recursion.
+void ReadDirectory(  // NOLINT(misc-no-recursion)
+    TreeWalk& walk, MediumEntry& folder, const std::string& path, size_t depth) {
   if (depth > kMaxMediumDepth) {
     throw MediumError("the folders in " + Quoted(path) + " lie deeper than " +
                       std::to_string(kMaxMediumDepth) + " levels");
@@ -211,7 +213,7 @@ MediumEntry RootOf(const ImageBytes& image, std::string_view descriptor, const c
   const std::string_view record = descriptor.substr(156, 34);
   MediumEntry root;
   root.isFolder = true;
-  const uint64_t sector = uint64_t{Le32(record, 2)} + static_cast<unsigned char>(record[1]);
+  const uint64_t sector = static_cast<uint64_t>(Le32(record, 2)) + static_cast<unsigned char>(record[1]);
   root.size = Le32(record, 10);
   if (!image.Holds(sector * kSector, root.size)) {
     throw MediumError(std::string("the root folder of the ") + volume + " volume (sector " +
@@ -249,7 +251,9 @@ bool IsJoliet(std::string_view descriptor) {
 
 }  // namespace
 
-Medium ReadIso9660(std::shared_ptr<const ImageBytes> image) {
+Medium ReadIso9660(std::shared_ptr<const ImageBytes> source) {
+  // The medium keeps the image, for its files are read when asked for.
+  const std::shared_ptr<const ImageBytes> image = std::move(source);
   Medium medium;
   medium.format = MediumFormat::kIso9660;
   medium.image = image;

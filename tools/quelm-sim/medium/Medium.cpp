@@ -17,7 +17,7 @@ std::string LowerExtension(const std::filesystem::path& path) {
 
 // An ISO 9660 volume descriptor's standard identifier at sector 16 (ECMA-119 8.1).
 bool HoldsIso9660(const ImageBytes& image) {
-  constexpr uint64_t kFirstDescriptor = 16 * 2048;
+  constexpr uint64_t kFirstDescriptor = uint64_t{16} * 2048;
   return image.Holds(kFirstDescriptor, 6) &&
          image.Read(kFirstDescriptor + 1, 5, "the volume descriptor") == "CD001";
 }

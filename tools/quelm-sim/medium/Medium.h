@@ -74,9 +74,9 @@ bool IsImagePath(const std::filesystem::path& path);
 // an ISO 9660 volume (some tools name CD images .img). Throws MediumError, whose text says what is
 // wrong but not which file: the caller names it.
 Medium OpenMedium(const std::filesystem::path& path);
-// Reads an image held in `image` as ISO 9660, or as a FAT12 or FAT16 volume; throws MediumError.
-Medium ReadIso9660(std::shared_ptr<const ImageBytes> image);
-Medium ReadFat(std::shared_ptr<const ImageBytes> image);
+// Reads the image `source` holds as ISO 9660, or as a FAT12 or FAT16 volume; throws MediumError.
+Medium ReadIso9660(std::shared_ptr<const ImageBytes> source);
+Medium ReadFat(std::shared_ptr<const ImageBytes> source);
 
 // A file's bytes. Throws MediumError for a folder, for a file longer than `limit` bytes, and for
 // bytes that do not lie within the image.

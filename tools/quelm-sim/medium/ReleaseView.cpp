@@ -152,8 +152,10 @@ std::function<std::optional<std::string>()> ReaderOf(const Medium& medium, const
   };
 }
 
-void BuildView(const Medium& medium, const MediumEntry& folder, const MediumReading& reading,
-               uint32_t codePage, sim::MediumNode& node) {
+// The reader bounded the tree at kMaxMediumDepth levels, and with it the recursion.
+void BuildView(  // NOLINT(misc-no-recursion)
+    const Medium& medium, const MediumEntry& folder, const MediumReading& reading, uint32_t codePage,
+    sim::MediumNode& node) {
   for (const MediumEntry& entry : folder.children) {
     const std::string seen = SeenName(entry, reading);
     if (seen.empty()) continue;

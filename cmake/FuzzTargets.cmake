@@ -1,7 +1,7 @@
 # Fuzz build (preset "fuzz", QUELM_FUZZ=ON, clang): libFuzzer targets over the core's parsers, the
-# simulated machine's readers and whole runs on the simulated machine, each also a ctest test of label
-# "fuzz" that fuzzes for a bounded time from its seed corpus. Included by cmake/HostTargets.cmake once
-# quelm_core and quelm_sim are defined; nothing else of the host build is built here.
+# simulated machine's readers, quelm-sim's disk-image reader and whole runs on the simulated machine,
+# each also a ctest test of label "fuzz" that fuzzes for a bounded time from its seed corpus. Included by cmake/HostTargets.cmake once
+# quelm_core, quelm_sim and quelm_medium are defined; nothing else of the host build is built here.
 if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   message(FATAL_ERROR "QUELM_FUZZ needs clang and its libFuzzer runtime: configure with the \"fuzz\" preset")
 endif()
@@ -15,6 +15,7 @@ set(QUELM_FUZZ_FLAGS -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize=v
     -fno-sanitize-recover=all -fno-omit-frame-pointer)
 target_compile_options(quelm_core PRIVATE ${QUELM_FUZZ_FLAGS})
 target_compile_options(quelm_sim PRIVATE ${QUELM_FUZZ_FLAGS})
+target_compile_options(quelm_medium PRIVATE ${QUELM_FUZZ_FLAGS})
 
 enable_testing()
 set(QUELM_FUZZ_DIR ${PROJECT_SOURCE_DIR}/tests/fuzz)
@@ -29,7 +30,8 @@ foreach(entry IN ITEMS
     "escapes|EscapesFuzz.cpp|1"
     "macros|MacrosFuzz.cpp|1"
     "reg-file|RegFileFuzz.cpp|1"
-    "pci-listing|PciListingFuzz.cpp|1")
+    "pci-listing|PciListingFuzz.cpp|1"
+    "medium|MediumFuzz.cpp|1")
   string(REPLACE "|" ";" parts "${entry}")
   list(GET parts 0 target)
   list(GET parts 1 source)
@@ -37,7 +39,7 @@ foreach(entry IN ITEMS
   math(EXPR seconds "${QUELM_FUZZ_SECONDS} * ${share}")
   add_executable(fuzz-${target} ${QUELM_FUZZ_DIR}/${source})
   target_include_directories(fuzz-${target} PRIVATE ${QUELM_FUZZ_DIR} ${PROJECT_SOURCE_DIR}/tests/unit)
-  target_link_libraries(fuzz-${target} PRIVATE quelm_sim)
+  target_link_libraries(fuzz-${target} PRIVATE quelm_medium)
   target_compile_options(fuzz-${target} PRIVATE ${QUELM_FUZZ_FLAGS} ${QUELM_WARNINGS})
   target_link_options(fuzz-${target} PRIVATE -fsanitize=fuzzer,address,undefined)
 

@@ -1,7 +1,7 @@
 # Fuzz build (preset "fuzz", QUELM_FUZZ=ON, clang): libFuzzer targets over the core's parsers, the
-# simulated machine's readers and whole runs on the simulated machine, each also a ctest test of label
-# "fuzz" that fuzzes for a bounded time from its seed corpus. Included by cmake/HostTargets.cmake once
-# quelm_core and quelm_sim are defined; nothing else of the host build is built here.
+# simulated machine's readers, quelm-sim's disk-image reader and whole runs on the simulated machine,
+# each also a ctest test of label "fuzz" that fuzzes for a bounded time from its seed corpus. Included by cmake/HostTargets.cmake once
+# quelm_core, quelm_sim and quelm_medium are defined; nothing else of the host build is built here.
 if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   message(FATAL_ERROR "QUELM_FUZZ needs clang and its libFuzzer runtime: configure with the \"fuzz\" preset")
 endif()
@@ -15,6 +15,7 @@ set(QUELM_FUZZ_FLAGS -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize=v
     -fno-sanitize-recover=all -fno-omit-frame-pointer)
 target_compile_options(quelm_core PRIVATE ${QUELM_FUZZ_FLAGS})
 target_compile_options(quelm_sim PRIVATE ${QUELM_FUZZ_FLAGS})
+target_compile_options(quelm_medium PRIVATE ${QUELM_FUZZ_FLAGS})
 
 # lint, for its target: the tool's code that reads a disk's file, built alike.
 find_package(nlohmann_json 3 REQUIRED)
@@ -37,7 +38,8 @@ foreach(entry IN ITEMS
     "macros|MacrosFuzz.cpp|1"
     "reg-file|RegFileFuzz.cpp|1"
     "pci-listing|PciListingFuzz.cpp|1"
-    "lint|LintFuzz.cpp|2")
+    "lint|LintFuzz.cpp|2"
+    "medium|MediumFuzz.cpp|1")
   string(REPLACE "|" ";" parts "${entry}")
   list(GET parts 0 target)
   list(GET parts 1 source)
@@ -45,7 +47,7 @@ foreach(entry IN ITEMS
   math(EXPR seconds "${QUELM_FUZZ_SECONDS} * ${share}")
   add_executable(fuzz-${target} ${QUELM_FUZZ_DIR}/${source})
   target_include_directories(fuzz-${target} PRIVATE ${QUELM_FUZZ_DIR} ${PROJECT_SOURCE_DIR}/tests/unit)
-  target_link_libraries(fuzz-${target} PRIVATE quelm_sim quelm_lint)
+  target_link_libraries(fuzz-${target} PRIVATE quelm_sim quelm_medium quelm_lint)
   target_compile_options(fuzz-${target} PRIVATE ${QUELM_FUZZ_FLAGS} ${QUELM_WARNINGS})
   target_link_options(fuzz-${target} PRIVATE -fsanitize=fuzzer,address,undefined)
 

@@ -42,6 +42,18 @@ add_library(quelm_sim STATIC
 target_link_libraries(quelm_sim PUBLIC quelm_core)
 target_compile_options(quelm_sim PRIVATE ${QUELM_WARNINGS})
 
+# The reader of disk images, shared by quelm-sim's commands and fuzzed on its own.
+add_library(quelm_medium STATIC
+  tools/quelm-sim/medium/FatImage.cpp
+  tools/quelm-sim/medium/ImageBytes.cpp
+  tools/quelm-sim/medium/Iso9660.cpp
+  tools/quelm-sim/medium/Medium.cpp
+  tools/quelm-sim/medium/ReleaseView.cpp
+)
+target_include_directories(quelm_medium PUBLIC ${PROJECT_SOURCE_DIR}/tools/quelm-sim)
+target_link_libraries(quelm_medium PUBLIC quelm_sim)
+target_compile_options(quelm_medium PRIVATE ${QUELM_WARNINGS})
+
 # lint and what it reads card entries with: in the tool, and in the fuzz build's lint target.
 set(QUELM_LINT_SOURCES
   ${PROJECT_SOURCE_DIR}/tools/quelm-sim/lint/CardListChecks.cpp
@@ -79,7 +91,7 @@ add_library(quelm_sim_tool STATIC
   ${QUELM_HOST_TOOL_PLATFORM_SOURCES}
 )
 target_include_directories(quelm_sim_tool PUBLIC ${PROJECT_SOURCE_DIR}/tools/quelm-sim)
-target_link_libraries(quelm_sim_tool PUBLIC quelm_sim nlohmann_json::nlohmann_json)
+target_link_libraries(quelm_sim_tool PUBLIC quelm_medium nlohmann_json::nlohmann_json)
 target_compile_options(quelm_sim_tool PRIVATE ${QUELM_WARNINGS})
 
 add_executable(quelm-sim

@@ -1,4 +1,4 @@
-// Drive letters onto host folders, with Windows' case-blind name matching.
+// Drive letters onto host folders and media, with Windows' case-blind name matching.
 #include "sim/SimFileSystem.h"
 
 #include <algorithm>
@@ -36,10 +36,29 @@ std::optional<std::filesystem::path> FindEntry(const std::filesystem::path& fold
   return std::nullopt;
 }
 
+// Calls `step` with each part of a path without its drive ("W98", "..", "QUELM.INI"), leaving out
+// empty parts and "."; stops early and returns false when `step` does.
+template <typename Step>
+bool ForEachPart(std::string_view path, Step step) {
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find_first_of("\\/", start);
+    if (end == std::string_view::npos) end = path.size();
+    const std::string_view part = path.substr(start, end - start);
+    if (!part.empty() && part != "." && !step(part)) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
 }  // namespace
 
 void FileSystem::MapDrive(char letter, const std::filesystem::path& folder) {
-  drives_[UpperAscii(letter)] = folder;
+  drives_[UpperAscii(letter)] = Drive{folder, nullptr};
+}
+
+void FileSystem::MapMedium(char letter, std::shared_ptr<const MediumNode> root) {
+  drives_[UpperAscii(letter)] = Drive{{}, std::move(root)};
 }
 
 namespace {
@@ -67,39 +86,66 @@ bool FileSystem::HasDrive(char letter) const {
   });
 }
 
-std::optional<std::filesystem::path> FileSystem::Resolve(std::string_view windowsPath,
-                                                         char currentDrive) const {
+const FileSystem::Drive* FileSystem::DriveOf(std::string_view& windowsPath, char currentDrive) const {
   char drive = currentDrive;
   if (windowsPath.size() >= 2 && windowsPath[1] == ':') {
     drive = windowsPath[0];
     windowsPath.remove_prefix(2);
   }
   const auto mapped = drives_.find(UpperAscii(drive));
-  if (mapped == drives_.end()) return std::nullopt;
-  // The folders walked so far, the drive's own first: ".." takes one back, never past the first,
-  // however the drive's folder was spelt ("disk", "disk/", "./disk/.").
-  std::vector<std::filesystem::path> walked{mapped->second};
-  size_t start = 0;
-  while (start <= windowsPath.size()) {
-    size_t end = windowsPath.find_first_of("\\/", start);
-    if (end == std::string_view::npos) end = windowsPath.size();
-    const std::string_view part = windowsPath.substr(start, end - start);
-    if (!part.empty() && part != ".") {
-      if (part == "..") {
-        if (walked.size() > 1) walked.pop_back();
-      } else {
-        const auto found = FindEntry(walked.back(), part);
-        if (!found) return std::nullopt;
-        walked.push_back(*found);
+  return mapped == drives_.end() ? nullptr : &mapped->second;
+}
+
+const MediumNode* FileSystem::FindOnMedium(const MediumNode& root, std::string_view path) {
+  // As on a folder drive: ".." takes one back, never past the root, and a part is looked up among the
+  // entries of the folder reached so far, the first whose name or alias matches winning.
+  std::vector<const MediumNode*> walked{&root};
+  const bool found = ForEachPart(path, [&walked](std::string_view part) {
+    if (part == "..") {
+      if (walked.size() > 1) walked.pop_back();
+      return true;
+    }
+    for (const MediumNode& child : walked.back()->children) {
+      if (SameNameIgnoringCase(child.name, part) ||
+          (!child.alias.empty() && SameNameIgnoringCase(child.alias, part))) {
+        walked.push_back(&child);
+        return true;
       }
     }
-    start = end + 1;
-  }
+    return false;
+  });
+  return found ? walked.back() : nullptr;
+}
+
+std::optional<std::filesystem::path> FileSystem::Resolve(std::string_view windowsPath,
+                                                         char currentDrive) const {
+  const Drive* mapped = DriveOf(windowsPath, currentDrive);
+  if (!mapped || mapped->medium) return std::nullopt;
+  // The folders walked so far, the drive's own first: ".." takes one back, never past the first,
+  // however the drive's folder was spelt ("disk", "disk/", "./disk/.").
+  std::vector<std::filesystem::path> walked{mapped->folder};
+  const bool found = ForEachPart(windowsPath, [&walked](std::string_view part) {
+    if (part == "..") {
+      if (walked.size() > 1) walked.pop_back();
+      return true;
+    }
+    const auto entry = FindEntry(walked.back(), part);
+    if (!entry) return false;
+    walked.push_back(*entry);
+    return true;
+  });
+  if (!found) return std::nullopt;
   return walked.back();
 }
 
 FileSystem::Entry FileSystem::EntryAt(std::string_view windowsPath, char currentDrive) const {
   if (putFiles_.count(PutKey(windowsPath, currentDrive)) != 0) return Entry::kFile;
+  std::string_view onDrive = windowsPath;
+  if (const Drive* mapped = DriveOf(onDrive, currentDrive); mapped && mapped->medium) {
+    const MediumNode* node = FindOnMedium(*mapped->medium, onDrive);
+    if (!node) return Entry::kMissing;
+    return node->isFolder ? Entry::kFolder : Entry::kFile;
+  }
   const auto hostPath = Resolve(windowsPath, currentDrive);
   std::error_code error;
   if (!hostPath || !std::filesystem::exists(*hostPath, error)) return Entry::kMissing;
@@ -109,6 +155,12 @@ FileSystem::Entry FileSystem::EntryAt(std::string_view windowsPath, char current
 std::optional<std::string> FileSystem::ReadFile(std::string_view windowsPath, char currentDrive) const {
   if (const auto put = putFiles_.find(PutKey(windowsPath, currentDrive)); put != putFiles_.end())
     return put->second;
+  std::string_view onDrive = windowsPath;
+  if (const Drive* mapped = DriveOf(onDrive, currentDrive); mapped && mapped->medium) {
+    const MediumNode* node = FindOnMedium(*mapped->medium, onDrive);
+    if (!node || node->isFolder || !node->read) return std::nullopt;
+    return node->read();
+  }
   const auto hostPath = Resolve(windowsPath, currentDrive);
   if (!hostPath) return std::nullopt;
   return ReadHostFile(*hostPath).bytes;

@@ -20,6 +20,13 @@ WINE_BASE_ENVIRONMENT = {
     "LANG": "C",
 }
 
+# Wine's own fonts, from Debian's fonts-wine: Marlett (the symbols of the caption buttons), Tahoma (the
+# dialog font), MS Sans Serif and the System bitmap fonts. Debian's Wine 8.0 looks for them in
+# "Z:\usr\share\wine\../fonts" (win32u's get_fonts_data_dir_path, built with WINE_FONT_DIR "../fonts"),
+# an NT path in which "../fonts" is no valid name (STATUS_OBJECT_NAME_INVALID), so it finds none of
+# them; each program also loads every font in the prefix's C:\windows\Fonts, where a copy is found.
+WINE_FONT_DIR = Path("/usr/share/wine/fonts")
+
 
 class WineError(Exception):
     """Wine or the display could not do what a test needs; the test fails with this message."""
@@ -136,6 +143,19 @@ class WineSession:
         status, output = self.run(["regedit", "/s", *map(str, reg_files)], timeout=30, log_name="regedit")
         if status != 0:
             raise WineError(f"regedit could not load {', '.join(map(str, reg_files))}: {output.strip()}")
+
+    def install_wine_fonts(self):
+        """Copies Wine's own fonts into the prefix's Fonts folder, for the programs started after it.
+        Without them Wine falls back on whatever fontconfig offers: the caption's close button
+        becomes the letter "r" in a text font (its code in Marlett), and the text is not Tahoma."""
+        marlett = WINE_FONT_DIR / "marlett.ttf"
+        if not marlett.is_file():
+            raise WineError(f"{marlett} is missing: install fonts-wine (scripts/setup.sh does)")
+        fonts = self.prefix / "drive_c" / "windows" / "Fonts"
+        fonts.mkdir(parents=True, exist_ok=True)
+        for font in sorted(WINE_FONT_DIR.iterdir()):
+            if font.is_file():
+                shutil.copyfile(font, fonts / font.name)
 
     def map_drive(self, letter, folder):
         link = self.prefix / "dosdevices" / f"{letter.lower()}:"

@@ -3,7 +3,10 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "sim/SimFileSystem.h"
 #include "support/SimDisk.h"
@@ -98,6 +101,73 @@ TEST(FileSystem, ReadsNoFifoOrFolderOnTheDisk) {
   drives.MapDrive('D', folder.Path());
   EXPECT_FALSE(drives.ReadFile("D:\\QUELM.INI", 'D').has_value());
   EXPECT_FALSE(drives.ReadFile("D:\\SETUP.INI", 'D').has_value());
+}
+
+MediumNode MediumFile(std::string name, std::string alias, std::optional<std::string> contents) {
+  MediumNode node;
+  node.name = std::move(name);
+  node.alias = std::move(alias);
+  node.read = [contents] {
+    return contents;
+  };
+  return node;
+}
+
+MediumNode MediumFolder(std::string name, std::vector<MediumNode> children) {
+  MediumNode node;
+  node.name = std::move(name);
+  node.isFolder = true;
+  node.children = std::move(children);
+  return node;
+}
+
+// A medium drive answers as a folder drive does: names without regard to case, its second name too,
+// ".." stopping at the root; and what the medium's tree lacks is not there.
+TEST(FileSystem, AMediumDriveShowsTheTreeItWasGiven) {
+  auto root = std::make_shared<MediumNode>(MediumFolder(
+      "",
+      {MediumFile("QUELM.INI", "", "[Application]"),
+       MediumFile("Read me first.txt", "README~1.TXT", "read me"), MediumFile("BROKEN.TXT", "", std::nullopt),
+       MediumFolder("Drivers for Windows", {MediumFile("EXAMPLE.INF", "", "inf")})}));
+  FileSystem drives;
+  drives.MapMedium('d', root);
+  TempFolder folder;
+  folder.Write("QUELM.INI", "folder");
+  drives.MapDrive('C', folder.Path());
+
+  struct Case {
+    const char* windowsPath;
+    FileSystem::Entry entry;
+    const char* contents;  // null: nothing read
+  };
+  const Case cases[] = {
+      {"D:\\QUELM.INI", FileSystem::Entry::kFile, "[Application]"},
+      {"d:\\quelm.ini", FileSystem::Entry::kFile, "[Application]"},
+      {"D:\\READ ME FIRST.TXT", FileSystem::Entry::kFile, "read me"},
+      {"D:\\readme~1.txt", FileSystem::Entry::kFile, "read me"},
+      {"D:\\READ_M~1.TXT", FileSystem::Entry::kMissing, nullptr},
+      {"D:\\README~1.TXT", FileSystem::Entry::kFile, "read me"},
+      {"D:\\drivers for windows\\..\\..\\Drivers for Windows\\example.inf", FileSystem::Entry::kFile, "inf"},
+      {"D:/Drivers for Windows/./EXAMPLE.INF", FileSystem::Entry::kFile, "inf"},
+      {"D:\\Drivers for Windows", FileSystem::Entry::kFolder, nullptr},
+      {"D:\\", FileSystem::Entry::kFolder, nullptr},
+      {"D:\\QUELM.INI\\QUELM.INI", FileSystem::Entry::kMissing, nullptr},
+      {"D:\\BROKEN.TXT", FileSystem::Entry::kFile, nullptr},
+      {"D:\\Drivers", FileSystem::Entry::kMissing, nullptr},
+      {"\\QUELM.INI", FileSystem::Entry::kFile, "[Application]"},
+      {"C:\\QUELM.INI", FileSystem::Entry::kFile, "folder"},
+      {"E:\\QUELM.INI", FileSystem::Entry::kMissing, nullptr},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.windowsPath);
+    EXPECT_EQ(test.entry, drives.EntryAt(test.windowsPath, 'D'));
+    const auto contents = drives.ReadFile(test.windowsPath, 'D');
+    EXPECT_EQ(test.contents != nullptr, contents.has_value());
+    if (test.contents && contents) EXPECT_EQ(test.contents, *contents);
+  }
+  // A medium's files have no host path: nothing outside the drive can reach them.
+  EXPECT_FALSE(drives.Resolve("D:\\QUELM.INI", 'D').has_value());
+  EXPECT_TRUE(drives.Resolve("C:\\QUELM.INI", 'D').has_value());
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "config/Text.h"
+#include "medium/ReleaseView.h"
 #include "pci/PciFunctionText.h"
 #include "platform/PciSlot.h"
 #include "probe/SystemProbe.h"
@@ -181,6 +182,32 @@ void ApplySystem(const std::string& os, sim::SimMachine& machine) {
   }
 }
 
+namespace {
+
+// A drive backed by an image, shown once the machine's release and code page are known.
+struct ImageDrive {
+  char letter;
+  Medium medium;
+};
+
+// The image at `path`, read; a fault is a usage error that names `what` ("disk image", "image for
+// drive E:") and the path.
+Medium OpenImage(const std::string& path, const std::string& what) {
+  try {
+    return OpenMedium(path);
+  } catch (const MediumError& fault) {
+    throw UsageError(what + " \"" + path + "\": " + fault.what());
+  }
+}
+
+// Whether `path` is to be read as an image: it is no folder and names one by its extension.
+bool NamesImage(const std::string& path) {
+  std::error_code error;
+  return !std::filesystem::is_directory(path, error) && IsImagePath(path);
+}
+
+}  // namespace
+
 std::vector<std::string> LoadRegistry(const RunOptions& options, sim::Registry& registry) {
   std::vector<std::string> notes;
   for (const std::string& file : options.registryFiles) {
@@ -203,25 +230,40 @@ std::vector<std::string> ApplyOptions(const RunOptions& options, sim::SimMachine
                                       const sim::Registry* loaded) {
   std::vector<std::string> notes;
   std::error_code error;
-  if (!std::filesystem::is_directory(options.disk, error)) {
+  std::vector<ImageDrive> images;
+  if (NamesImage(options.disk)) {
+    images.push_back(ImageDrive{'D', OpenImage(options.disk, "disk image")});
+  } else if (!std::filesystem::is_directory(options.disk, error)) {
     throw UsageError("disk folder \"" + options.disk + "\" does not exist");
+  } else {
+    machine.fileSystem.MapDrive('D', options.disk);
   }
-  machine.fileSystem.MapDrive('D', options.disk);
+  const auto mapped = [&machine, &images](char letter) {
+    return machine.fileSystem.HasDrive(letter) ||
+           std::any_of(images.begin(), images.end(), [letter](const ImageDrive& image) {
+             return image.letter == UpperAscii(letter);
+           });
+  };
   for (const std::string& mapping : options.drives) {
     if (mapping.size() < 3 || mapping[1] != '=' ||
         std::isalpha(static_cast<unsigned char>(mapping[0])) == 0) {
-      throw UsageError("bad --drive \"" + mapping + "\": expected L=FOLDER");
+      throw UsageError("bad --drive \"" + mapping + "\": expected L=FOLDER or L=IMAGE");
     }
     // A second folder for a letter would silently replace the first (DISK is D:).
-    if (machine.fileSystem.HasDrive(mapping[0])) {
+    if (mapped(mapping[0])) {
       throw UsageError("--drive \"" + mapping + "\": drive " + UpperAscii(mapping[0]) +
                        ": is already mapped");
     }
-    if (!std::filesystem::is_directory(mapping.substr(2), error)) {
-      throw UsageError("folder \"" + mapping.substr(2) + "\" for drive " + mapping.substr(0, 1) +
-                       ": does not exist");
+    const std::string target = mapping.substr(2);
+    if (NamesImage(target)) {
+      images.push_back(ImageDrive{UpperAscii(mapping[0]),
+                                  OpenImage(target, "image for drive " + mapping.substr(0, 1) + ":")});
+      continue;
     }
-    machine.fileSystem.MapDrive(mapping[0], mapping.substr(2));
+    if (!std::filesystem::is_directory(target, error)) {
+      throw UsageError("folder \"" + target + "\" for drive " + mapping.substr(0, 1) + ": does not exist");
+    }
+    machine.fileSystem.MapDrive(mapping[0], target);
   }
 
   if (options.version) {
@@ -309,6 +351,11 @@ std::vector<std::string> ApplyOptions(const RunOptions& options, sim::SimMachine
   }
   machine.installer.hasButton = options.installerButton == "present";
   machine.installer.lifetimeMs = options.installerLifetimeMs;
+
+  // An image shows what the machine's release reads on it, names in the machine's code page.
+  for (const ImageDrive& image : images) {
+    machine.fileSystem.MapMedium(image.letter, DriveView(image.medium, machine.version, machine.codePage));
+  }
   return notes;
 }
 

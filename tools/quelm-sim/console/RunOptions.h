@@ -25,12 +25,12 @@ std::string EscapeForTerminal(std::string_view text);
 
 // What `quelm-sim run` was asked to simulate, before it is applied to a machine.
 struct RunOptions {
-  std::string disk;
+  std::string disk;                    // a folder, or an .iso, .img or .ima image of the disk
   std::string os = "W98";              // a launcher name (W98) or a release (98se)
   std::optional<std::string> version;  // PLATFORM.MAJOR.MINOR[:SERVICETEXT], instead of `os`
   std::string cwd = "D:\\";
   std::string tail;
-  std::vector<std::string> drives;  // L=FOLDER
+  std::vector<std::string> drives;  // L=FOLDER or L=IMAGE
   std::vector<std::string> registryFiles;
   std::vector<std::string> answers;          // OK or CANCEL
   std::vector<std::string> pciDevices;       // [0000:]BB:DD.F=VVVV:DDDD
@@ -52,10 +52,12 @@ struct RunOptions {
   bool json = false;
 };
 
-// Sets the machine up as the options say; throws UsageError for anything it cannot apply. Returns
-// notes for stderr about what was left out (the other hives of a whole-registry export).
-// `loaded`, where given, is the registry the --registry files make (LoadRegistry), so that runs on many
-// systems read a large export once.
+// Sets the machine up as the options say; throws UsageError for anything it cannot apply, a disk image
+// that cannot be read among them. An image drive shows what the machine's release reads on it
+// (medium/ReleaseView.h), so it is mapped once the release and the code page are set. Returns notes
+// for stderr about what was left out (the other hives of a whole-registry export). `loaded`, where
+// given, is the registry the --registry files make (LoadRegistry), so that runs on many systems read a
+// large export once.
 std::vector<std::string> ApplyOptions(const RunOptions& options, sim::SimMachine& machine,
                                       const sim::Registry* loaded = nullptr);
 // The registry the --registry files make, in order; the notes of ApplyOptions.

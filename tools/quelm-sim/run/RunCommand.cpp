@@ -113,11 +113,14 @@ std::string ReleasesHelp() {
 }  // namespace
 
 RunCommand::RunCommand(CLI::App& app)
-    : command_(
-          app.add_subcommand("run", "Run the launcher on a disk folder and print what the user would see")) {
+    : command_(app.add_subcommand(
+          "run", "Run the launcher on a disk folder or image and print what the user would see")) {
   CLI::App& run = *command_;
   RunOptions& options = options_;
-  run.add_option("DISK", options.disk, "Folder holding the disk's files; it becomes drive D:")->required();
+  run.add_option("DISK", options.disk,
+                 "Folder holding the disk's files, or the disk's ISO 9660 (.iso) or FAT floppy (.img, .ima) "
+                 "image, read as each Windows release reads it; it becomes drive D:")
+      ->required();
   std::string names;
   for (const std::string& name : sim::SimulatedOsNames()) names += (names.empty() ? "" : " ") + name;
   CLI::Option* os =
@@ -129,7 +132,7 @@ RunCommand::RunCommand(CLI::App& app)
       ->excludes(os);
   run.add_option("--cwd", options.cwd, "Current directory as a Windows path")->capture_default_str();
   run.add_option("--tail", options.tail, "Command tail after the program name");
-  run.add_option("--drive", options.drives, "Map another drive: L=FOLDER (repeatable)");
+  run.add_option("--drive", options.drives, "Map another drive: L=FOLDER or L=IMAGE (repeatable)");
   run.add_option("--registry", options.registryFiles,
                  "Load a .reg file into HKEY_LOCAL_MACHINE (repeatable)");
   run.add_option("--deny-key", options.deniedKeys, "A key below HKEY_LOCAL_MACHINE that refuses to open");

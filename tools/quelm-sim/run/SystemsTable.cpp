@@ -27,14 +27,23 @@ std::vector<std::string> Cells(const SystemRun& run) {
     messages.push_back(message.key + (message.text.empty() ? " (empty)" : "") +
                        (asked ? std::string(" (") + AnswerName(message.answer) + ")" : ""));
   }
+  // What the disk lacks on this release is marked where it shows, so that a row says where a name the
+  // INI file uses is missing on one release only (an image without Joliet, say, on Windows NT 3.x).
+  const auto missing = [](const std::optional<bool>& exists, const std::string& mark) {
+    return exists == false ? mark : std::string();
+  };
   std::vector<std::string> installers;
   for (const sim::InstallerEvent& installer : run.installers) {
-    installers.push_back(installer.started ? installer.commandLine
-                                           : "not started (error " + std::to_string(installer.error) + ")");
+    installers.push_back(installer.started
+                             ? installer.commandLine +
+                                   missing(run.installDirExists, " (" + run.installDir + " missing)")
+                             : "not started (error " + std::to_string(installer.error) + ")");
   }
   std::vector<std::string> shellOpens;
   for (const sim::ShellEvent& shell : run.shellOpens) {
-    shellOpens.push_back(shell.file + (shell.fileExists.value_or(true) ? "" : " (missing)"));
+    const std::string directory = shell.directory.value_or("");
+    shellOpens.push_back(shell.file + missing(shell.fileExists, " (missing)") +
+                         missing(shell.directoryExists, " (in " + directory + ", missing)"));
   }
   const std::string card = run.card ? run.card->hardwareId + " at " + run.card->location : "-";
   return {run.release,
@@ -62,6 +71,8 @@ SystemRun SumUp(const sim::WindowsRelease& release, const std::vector<sim::Event
   for (const sim::Event& event : events) {
     if (const auto* start = std::get_if<sim::StartEvent>(&event)) {
       run.pciAccess = start->pciAccess;
+      run.installDir = start->installDir;
+      run.installDirExists = start->installDirExists;
       run.osName = start->osName.empty() ? "OTHER" : start->osName;
     }
     if (const auto* message = std::get_if<sim::MessageEvent>(&event)) run.messages.push_back(*message);

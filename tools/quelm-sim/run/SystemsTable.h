@@ -18,6 +18,8 @@ struct SystemRun {
   std::string releaseLabel;  // what it is: "Windows 98 SE (4.10.2222 A)"
   std::string osName;        // the launcher's name for it; "OTHER" where it has none
   std::string pciAccess;
+  std::string installDir;
+  std::optional<bool> installDirExists;  // nothing where it lies on no simulated drive
   std::vector<sim::MessageEvent> messages;
   std::optional<sim::CardEvent> card;  // the last card a card list found
   std::vector<sim::InstallerEvent> installers;

@@ -1,11 +1,14 @@
 // quelm-sim's option values: version records, PCI devices, and text for terminals and JSON.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 
 #include "console/RunOptions.h"
 #include "events/EventRendering.h"
 #include "probe/SystemProbe.h"
+#include "support/DiskImages.h"
+#include "support/SimDisk.h"
 
 namespace quelm::tool {
 namespace {
@@ -126,6 +129,97 @@ TEST(RenderJson, EveryTextIsValidJsonWhateverTheBytes) {
       "\"directoryExists\":null}\n"
       "{\"event\":\"exit\",\"exitCode\":-1}\n",
       RenderJson(events));
+}
+
+// An image given as the disk is read as the machine's release reads it: the long names of a Joliet CD
+// are there from Windows 95 and NT 4.0 on, not on NT 3.x and Win32s, which read the primary tree.
+TEST(ApplyOptions, AnImageDiskShowsWhatTheReleaseReadsOnIt) {
+  testing::TempFolder folder;
+  testing::IsoImage cd;
+  cd.joliet = true;
+  cd.root.children = {testing::IsoFile("QUELM.INI;1", "QUELM.INI", "[Application]\r\nW98=End\r\n"),
+                      testing::IsoFile("READ_ME_.TXT;1", "Read me first.txt", "hello")};
+  folder.Write("driver.ISO", cd.Build());
+  testing::FatImage floppy;
+  floppy.root = {testing::FatFile("README~1.TXT", "Read me first.txt", "hello")};
+  folder.Write("driver.ima", floppy.Build());
+  struct Case {
+    const char* image;
+    const char* os;
+    bool longName;
+  };
+  const Case cases[] = {
+      {"driver.ISO", "98", true},     {"driver.ISO", "nt4", true},     {"driver.ISO", "xp", true},
+      {"driver.ISO", "nt351", false}, {"driver.ISO", "win32s", false}, {"driver.ISO", "W98", true},
+      {"driver.ima", "nt31", false},  {"driver.ima", "nt35", true},    {"driver.ima", "95", true},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(std::string(test.image) + " on " + test.os);
+    RunOptions options;
+    options.disk = (folder.Path() / test.image).string();
+    options.os = test.os;
+    sim::SimMachine machine;
+    ApplyOptions(options, machine);
+    EXPECT_EQ(test.longName, machine.FileExists("D:\\Read me first.txt"));
+    // A FAT file's 8.3 name finds it beside its long name; a CD's primary name is in the other tree.
+    const bool floppy = std::string(test.image).find(".ima") != std::string::npos;
+    EXPECT_EQ(floppy || !test.longName, machine.FileExists(floppy ? "D:\\README~1.TXT" : "D:\\READ_ME_.TXT"));
+  }
+  // The same image on another drive, beside a folder disk.
+  RunOptions options;
+  options.disk = folder.Path().string();
+  options.drives = {"e=" + (folder.Path() / "driver.ISO").string()};
+  sim::SimMachine machine;
+  ApplyOptions(options, machine);
+  EXPECT_EQ(true, machine.FileExists("E:\\Read me first.txt"));
+  EXPECT_EQ(true, machine.FileExists("D:\\driver.ISO"));
+}
+
+TEST(ApplyOptions, AnImageThatCannotBeReadIsAUsageErrorNamingIt) {
+  testing::TempFolder folder;
+  testing::IsoImage loop;
+  testing::IsoNode inner = testing::IsoFolder("LOOP", "", {});
+  inner.sector = testing::IsoImage::kFirstData;
+  loop.root.children = {inner};
+  folder.Write("loop.iso", loop.Build());
+  folder.Write("empty.img", "");
+  folder.Write("floppy.img", testing::FatImage().Build());
+  folder.Write("notes.txt", "");
+  std::filesystem::create_directory(folder.Path() / "folder.iso");
+  struct Case {
+    const char* name;
+    std::string disk;
+    std::vector<std::string> drives;
+    const char* error;
+  };
+  const std::string base = folder.Path().string() + "/";
+  const Case cases[] = {
+      {"a directory loop", base + "loop.iso", {}, "disk image \""},
+      {"a directory loop, said", base + "loop.iso", {}, ": directory loop: the folder \"\\LOOP\""},
+      {"an empty floppy image", base + "empty.img", {}, ": shorter than a boot sector"},
+      {"no such image", base + "absent.ima", {}, "disk image \""},
+      {"a file that is no image", base + "notes.txt", {}, "disk folder \""},
+      {"an image on another drive", base, {"E=" + base + "loop.iso"}, "image for drive E: \""},
+      {"drive D: twice, once an image", base + "floppy.img", {"d=" + base}, "is already mapped"},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    RunOptions options;
+    options.disk = test.disk;
+    options.drives = test.drives;
+    sim::SimMachine machine;
+    try {
+      ApplyOptions(options, machine);
+      ADD_FAILURE() << "accepted";
+    } catch (const UsageError& fault) {
+      EXPECT_NE(std::string::npos, std::string(fault.what()).find(test.error)) << fault.what();
+    }
+  }
+  // A folder named like an image is a folder disk.
+  RunOptions options;
+  options.disk = base + "folder.iso";
+  sim::SimMachine machine;
+  EXPECT_NO_THROW(ApplyOptions(options, machine));
 }
 
 }  // namespace

@@ -137,6 +137,7 @@ TEST(Install, WindowRules) {
       {"beyond the right of the screen", {641, 0, 900, 300}, kVisibleStyle, false},
       {"below the screen", {0, 481, 300, 700}, kVisibleStyle, false},
       {"no width to the right of zero", {0, 0, 0, 300}, kVisibleStyle, false},
+      {"right edge just right of zero", {0, 0, 1, 300}, kVisibleStyle, true},
       {"bottom edge is never examined", {0, 0, 10, -50}, kVisibleStyle, true},
       // A screen size that could not be read (0) bounds nothing: no window at all would do otherwise.
       {"screen size unknown", {160, 120, 480, 360}, kVisibleStyle, true, {0, 0}},

@@ -33,10 +33,6 @@ bool StartsWith(TextView text, TextView prefix) {
   return true;
 }
 
-bool Equals(TextView left, TextView right) {
-  return left.length == right.length && StartsWith(left, right);
-}
-
 unsigned Find(TextView text, TextView needle, unsigned from) {
   if (from > text.length || needle.length > text.length - from) return kNotFound;
   for (unsigned at = from; at + needle.length <= text.length; ++at) {

@@ -38,7 +38,6 @@ constexpr char UpperAscii(char character) {
 bool EqualsIgnoringCase(TextView left, TextView right);
 // True when `text` begins with the whole of `word`, compared without regard to case.
 bool StartsWithIgnoringCase(TextView text, TextView word);
-bool Equals(TextView left, TextView right);
 bool StartsWith(TextView text, TextView prefix);
 // Position of the first `needle` in `text` at or after `from`, compared with case; kNotFound if none.
 unsigned Find(TextView text, TextView needle, unsigned from = 0);

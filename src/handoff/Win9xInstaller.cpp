@@ -72,8 +72,8 @@ bool Win9xInstaller::FindInstallerWindow() {
         return true;
       }
     }
-    if (platform_.HasProcessEnded(process_.process)) return false;
-    platform_.Pause(kWindowSearchPauseMs);
+    // The pause is a wait on the program itself, so that one that ends is noticed at once.
+    if (platform_.WaitForProcessEnd(process_.process, kWindowSearchPauseMs)) return false;
   }
 }
 
@@ -85,7 +85,7 @@ void Win9xInstaller::ConfirmInstallerWindow() {
       platform_.ClickButton(button);
       return;
     }
-    if (platform_.HasProcessEnded(process_.process)) return;
+    if (platform_.WaitForProcessEnd(process_.process, 0)) return;
   }
 }
 

@@ -13,9 +13,12 @@ namespace quelm {
 
 // The control the installer program's first window proceeds with.
 inline constexpr int32_t kInstallerButtonId = 1;
-// The pause between passes over the top-level windows: long enough to leave the processor to the
-// installer program on a single-core machine, short enough that nobody notices.
-inline constexpr uint32_t kWindowSearchPauseMs = 50;
+// The pause between passes over the top-level windows, spent waiting on the installer program (which
+// ends it early when the program ends). Rare enough that the passes leave the processor to the
+// installer on a single-core machine (a pass walks every top-level window of the desktop), short
+// enough that a window that shows is taken within a fifth of a second: this pause, the time slice a
+// busy installer thread may finish first (20 ms as Windows 3.1 sets it up) and a pass fit in 200 ms.
+inline constexpr uint32_t kWindowSearchPauseMs = 175;
 inline constexpr uint32_t kButtonPollMs = 100;
 // Holds the longest line the four fields can make: no part of it is ever cut.
 inline constexpr unsigned kCommandLineCapacity = 1024;

@@ -105,7 +105,9 @@ class Platform {
   // Starts `commandLine` (the system may write into it) with the launcher's directory, environment
   // and inherited handles. Returns 0 on success, else the system's error code.
   virtual uint32_t StartProcess(char* commandLine, ProcessInfo& info) = 0;
-  virtual bool HasProcessEnded(NativeHandle process) = 0;
+  // Waits for the process to end, `milliseconds` at most (0: only looks); true once it has ended. A
+  // handle that cannot be waited on counts as ended, so that no loop spins on it for ever.
+  virtual bool WaitForProcessEnd(NativeHandle process, uint32_t milliseconds) = 0;
   virtual void WaitForProcess(NativeHandle process) = 0;
   // 0 with the exit code of an ended process (STILL_ACTIVE, 259, for one that runs on), else the
   // system's error code when the code cannot be read.

@@ -133,10 +133,10 @@ uint32_t FaultInjector::StartProcess(char* commandLine, ProcessInfo& info) {
   return Note(CallSite::kProcessStart, error, error == 0);
 }
 
-bool FaultInjector::HasProcessEnded(NativeHandle process) {
-  // WAIT_FAILED, which the Windows backend takes for an ended process.
+bool FaultInjector::WaitForProcessEnd(NativeHandle process, uint32_t milliseconds) {
+  // WAIT_FAILED, at once, which the Windows backend takes for an ended process.
   if (Fails(CallSite::kProcessPoll)) return Note(CallSite::kProcessPoll, true, false);
-  return Note(CallSite::kProcessPoll, machine_.HasProcessEnded(process), true);
+  return Note(CallSite::kProcessPoll, machine_.WaitForProcessEnd(process, milliseconds), true);
 }
 
 void FaultInjector::WaitForProcess(NativeHandle process) {

@@ -76,7 +76,7 @@ class FaultInjector final : public Platform {
   void RunMessageLoop() override { machine_.RunMessageLoop(); }
   void ShowWaitCursor() override { machine_.ShowWaitCursor(); }
   uint32_t StartProcess(char* commandLine, ProcessInfo& info) override;
-  bool HasProcessEnded(NativeHandle process) override;
+  bool WaitForProcessEnd(NativeHandle process, uint32_t milliseconds) override;
   void WaitForProcess(NativeHandle process) override;
   uint32_t ReadProcessExitCode(NativeHandle process, uint32_t& exitCode) override;
   void ReleaseHandle(NativeHandle handle) override { machine_.ReleaseHandle(handle); }

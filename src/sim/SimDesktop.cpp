@@ -73,9 +73,17 @@ SimDesktop::Process* SimDesktop::FindProcess(NativeHandle handle) {
   return nullptr;
 }
 
-bool SimDesktop::HasProcessEnded(NativeHandle process) {
-  const Process* found = FindProcess(process);
-  return found == nullptr || HasEnded(*found);
+bool SimDesktop::WaitForProcessEnd(NativeHandle handle, uint32_t milliseconds) {
+  Process* process = FindProcess(handle);
+  if (process == nullptr || HasEnded(*process)) return true;
+  // A wait on a process returns as it ends, not when its time is up.
+  if (process->endMs && *process->endMs <= clockMs_ + milliseconds) {
+    clockMs_ = *process->endMs;
+    return true;
+  }
+  // Otherwise the wait is a pause that the program outlives.
+  Pause(milliseconds);
+  return HasEnded(*process);
 }
 
 void SimDesktop::EndAfterHang(Process& process, const char* waitingFor) {
@@ -226,7 +234,7 @@ void SimDesktop::Pause(uint32_t milliseconds) {
                                                         : "a window of the installer program it can take");
     return;
   }
-  // Until the desktop next changes, every look and pause of the launcher's is like this one: the clock
+  // Until the desktop next changes, every look and wait of the launcher's is like this one: the clock
   // moves on over them at once (the passes counted as made), so that an hour's wait costs no more than
   // a second's. The launcher is left one look before the change, so it sees the change as it would.
   const std::optional<uint64_t> next = NextChange(*process);

@@ -51,7 +51,7 @@ class SimDesktop {
 
   // As the Platform operations of the same names; `location` says whether the program was found.
   uint32_t StartProcess(const std::string& commandLine, const InstallerLocation& location, ProcessInfo& info);
-  bool HasProcessEnded(NativeHandle process);
+  bool WaitForProcessEnd(NativeHandle handle, uint32_t milliseconds);
   void WaitForProcess(NativeHandle handle);
   uint32_t ReadProcessExitCode(NativeHandle handle);
   void ReleaseHandle(NativeHandle handle);

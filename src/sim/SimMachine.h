@@ -125,7 +125,9 @@ class SimMachine final : public Platform, public RunObserver {
   void RunMessageLoop() override { ++messageLoopRuns_; }
   void ShowWaitCursor() override { ++waitCursorShown_; }
   uint32_t StartProcess(char* commandLineText, ProcessInfo& info) override;
-  bool HasProcessEnded(NativeHandle process) override { return desktop_.HasProcessEnded(process); }
+  bool WaitForProcessEnd(NativeHandle process, uint32_t milliseconds) override {
+    return desktop_.WaitForProcessEnd(process, milliseconds);
+  }
   void WaitForProcess(NativeHandle process) override { desktop_.WaitForProcess(process); }
   uint32_t ReadProcessExitCode(NativeHandle process, uint32_t& exitCode) override {
     exitCode = desktop_.ReadProcessExitCode(process);

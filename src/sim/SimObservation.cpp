@@ -15,14 +15,17 @@ namespace quelm::sim {
 
 namespace {
 
-// A raw version record in words: "version 4.10 on the 9x platform, service text " "".
+// A raw version record in words: "version 4.10 on the 9x platform, service text " "". A service text
+// that fills its 128 characters has no terminator, so it is read no further.
 std::string VersionText(const VersionRecord& version) {
+  const char* service = version.serviceText;
+  const std::string serviceText(service, std::find(service, service + sizeof version.serviceText, '\0'));
   const char* platform = version.platformId == kWindows9xPlatform   ? "the 9x platform"
                          : version.platformId == kWindowsNtPlatform ? "the NT platform"
                          : version.platformId == 0                  ? "Win32s"
                                                                     : "an unknown platform";
   return "version " + std::to_string(version.majorVersion) + "." + std::to_string(version.minorVersion) +
-         " on " + platform + ", service text \"" + std::string(version.serviceText) + "\"";
+         " on " + platform + ", service text \"" + serviceText + "\"";
 }
 
 std::string Upper(std::string text) {

@@ -172,9 +172,12 @@ uint32_t Win32Platform::StartProcess(char* commandLine, ProcessInfo& info) {
   return 0;
 }
 
-bool Win32Platform::HasProcessEnded(NativeHandle process) {
-  // A handle that cannot be waited on counts as ended, so no poll can spin on it for ever.
-  return WaitForSingleObject(ToNative<HANDLE>(process), 0) != WAIT_TIMEOUT;
+bool Win32Platform::WaitForProcessEnd(NativeHandle process, uint32_t milliseconds) {
+  // It returns when "the specified object is in the signaled state" (a process is, once it has ended)
+  // or "the time-out interval elapses", and meanwhile "the calling thread enters an efficient wait
+  // state" (Win32 SDK, WaitForSingleObject): a pause that an ending program cuts short. WAIT_FAILED
+  // counts as ended too, so no poll can spin on a handle that cannot be waited on.
+  return WaitForSingleObject(ToNative<HANDLE>(process), milliseconds) != WAIT_TIMEOUT;
 }
 
 void Win32Platform::WaitForProcess(NativeHandle process) {

@@ -35,7 +35,7 @@ class Win32Platform final : public Platform {
   void ShowWaitCursor() override;
 
   uint32_t StartProcess(char* commandLine, ProcessInfo& info) override;
-  bool HasProcessEnded(NativeHandle process) override;
+  bool WaitForProcessEnd(NativeHandle process, uint32_t milliseconds) override;
   void WaitForProcess(NativeHandle process) override;
   uint32_t ReadProcessExitCode(NativeHandle process, uint32_t& exitCode) override;
   void ReleaseHandle(NativeHandle handle) override;

@@ -5,12 +5,13 @@
 //   QUELM_VADRUN_LOG         file to append one line per event to ("commandline <exactly as given>",
 //                            "argument <n> <text>", "window", "clicked", "timeout", "closed", "exit <code>")
 //   QUELM_VADRUN_EXIT        exit code after the button is pressed (default 0)
-//   QUELM_VADRUN_DELAY_MS    pause before the window appears (default 0)
+//   QUELM_VADRUN_DELAY_MS    pause before the window appears (default 0), after going idle once, as a
+//                            program that first shows a splash screen does
 //   QUELM_VADRUN_TIMEOUT_MS  how long the window waits for a press (default 60000); then exit 124
 //   QUELM_VADRUN_MODE        how it misbehaves, for the launcher's sake: "crash" (an access violation
 //                            before any window), "exit" (ends at once with QUELM_VADRUN_EXIT),
-//                            "nowindow" (shows nothing until the time-out), "nobutton" (its window lacks
-//                            the OK button); unset, it behaves
+//                            "nowindow" (shows nothing until the time-out), "hidden" (its window is never
+//                            made visible), "nobutton" (its window lacks the OK button); unset, it behaves
 // Closing the window without the button exits with 125. No C runtime: it runs on every Windows
 // version the launcher supports, Windows 95 included.
 #include <windows.h>
@@ -183,7 +184,14 @@ UINT RunVadRun() {
     return kTimeoutExitCode;
   }
 
-  if (delay > 0) Sleep(static_cast<DWORD>(delay));
+  if (delay > 0) {
+    // Looking at the empty message queue makes the program idle, which ends the launcher's
+    // WaitForInputIdle: its search for the window then runs through the whole delay. Wine counts a
+    // look at the thread's own messages (window -1) as idle, not one at all of them.
+    MSG peeked;
+    PeekMessageA(&peeked, reinterpret_cast<HWND>(-1), 0, 0, PM_NOREMOVE);
+    Sleep(static_cast<DWORD>(delay));
+  }
 
   const HINSTANCE instance = GetModuleHandleA(nullptr);
   WNDCLASSA windowClass = {};
@@ -195,9 +203,11 @@ UINT RunVadRun() {
   windowClass.lpszClassName = kWindowClass;
   if (RegisterClassA(&windowClass) == 0) return kClosedExitCode;
 
-  // A fixed place well inside the screen: the launcher only takes a window that lies on it.
+  // A fixed place well inside the screen: the launcher only takes a window that lies on it, and only
+  // one that is visible.
+  const DWORD visible = lstrcmpA(mode, "hidden") == 0 ? 0 : WS_VISIBLE;
   const HWND window = CreateWindowExA(0, kWindowClass, "Driver installation",
-                                      WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 40, 40, 520, 300,
+                                      WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | visible, 40, 40, 520, 300,
                                       nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return kClosedExitCode;
   CreateChild(window, "STATIC", run.report, SS_LEFT, 12, 12, 488, 200, -1, instance);

@@ -98,8 +98,9 @@ class Case:
     answers: tuple = ()  # "OK" or "CANCEL" per message box, in order; OK once they run out
     installer_exit: int = 0
     installer_present: bool = True
-    # How vadrun.exe misbehaves (QUELM_VADRUN_MODE): "crash", "exit", "nowindow", "nobutton", or "".
+    # How vadrun.exe misbehaves (QUELM_VADRUN_MODE): "crash", "exit", "nowindow", "hidden", "nobutton", or "".
     installer_mode: str = ""
+    installer_delay_ms: int = 0  # how long vadrun.exe holds its window back (QUELM_VADRUN_DELAY_MS)
     tail: str = ""  # command tail QUELM.EXE is started with
     ini_folder: str = ""  # folder of the disk holding QUELM.INI (the tail's folder)
 
@@ -255,6 +256,14 @@ CASES = (
     Case("installer-shows-no-window", "vadrun.exe shows nothing and times out: the launcher waits for its end",
          ("win98",), AGP_INI, Machine(pci=(HOST_BRIDGE, CARD_ON_BUS_1), enum_keys=(f"{CARD_HARDWARE_KEY}\\000800",)),
          installer_mode="nowindow"),
+    Case("installer-window-hidden", "vadrun.exe's window is never made visible: it is not taken, and the launcher "
+         "waits for its end", ("win98",), AGP_INI,
+         Machine(pci=(HOST_BRIDGE, CARD_ON_BUS_1), enum_keys=(f"{CARD_HARDWARE_KEY}\\000800",)),
+         installer_mode="hidden"),
+    Case("installer-window-late", "vadrun.exe shows its window after 1.5 s: the launcher, waiting on it between "
+         "passes, still takes the window and presses OK", ("win98",), AGP_INI,
+         Machine(pci=(HOST_BRIDGE, CARD_ON_BUS_1), enum_keys=(f"{CARD_HARDWARE_KEY}\\000800",)),
+         installer_exit=3, installer_delay_ms=1500),
     Case("installer-window-without-button", "vadrun.exe's window has no OK button: the launcher waits for its end",
          ("win98",), AGP_INI, Machine(pci=(HOST_BRIDGE, CARD_ON_BUS_1), enum_keys=(f"{CARD_HARDWARE_KEY}\\000800",)),
          installer_mode="nobutton"),

@@ -2,8 +2,8 @@
 """Measures QUELM.EXE under Wine, outside ctest:
 
 - the launcher's processor time while the installer program takes two seconds to show its window
-  (read from /proc for the launcher's Wine process, between the installer's start and its window,
-  and cross-checked as the difference of GetProcessTimes totals with and without the delay);
+  (the scheduler's count of the launcher's Wine process in /proc, between the installer's start and
+  its window, and cross-checked as the difference of GetProcessTimes totals with and without the delay);
 - the time from the launcher's start to its first message box, in a warm prefix and in a new one;
 - with --suite, the count and run time of the ctest e2e tests.
 
@@ -12,7 +12,6 @@
 """
 
 import argparse
-import os
 import statistics
 import subprocess
 import sys
@@ -26,7 +25,6 @@ import wine_e2e
 from wine_session import WineSession, windows_path
 
 INSTALLER_DELAY_MS = 2000
-CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 SAMPLE_SECONDS = 0.005
 
 WAIT_DISK = cases.Case("measure-wait", "", ("win98",), cases.AGP_INI,
@@ -36,23 +34,26 @@ MESSAGE_DISK = cases.Case("measure-message", "", ("win98",), cases.NO_CARD_INI, 
 
 
 def launcher_process(prefix):
-    """The Unix process that runs QUELM.EXE in this prefix, or None."""
+    """The Unix process that runs QUELM.EXE in this prefix, or None. Its program is QUELM.EXE: the driver
+    that starts it has "D:\\QUELM.EXE" among its arguments, and polls for message boxes all the while."""
     marker = f"WINEPREFIX={prefix}".encode()
     for entry in Path("/proc").iterdir():
         if not entry.name.isdigit():
             continue
         try:
-            if b"QUELM.EXE" in (entry / "cmdline").read_bytes() and marker in (entry / "environ").read_bytes().split(b"\0"):
+            program = (entry / "cmdline").read_bytes().split(b"\0")[0]
+            if (program.upper().replace(b"/", b"\\").rsplit(b"\\", 1)[-1] == b"QUELM.EXE"
+                    and marker in (entry / "environ").read_bytes().split(b"\0")):
                 return entry
         except OSError:
             continue
     return None
 
 
-def processor_ticks(process):
-    """User plus system time of all the process's threads, in clock ticks."""
-    fields = (process / "stat").read_text().rsplit(")", 1)[1].split()
-    return int(fields[11]) + int(fields[12])
+def processor_seconds(process):
+    """The time all the process's threads have run on a processor, from the scheduler's own count in
+    nanoseconds: a wait whose passes take a few milliseconds all told is lost in 10 ms clock ticks."""
+    return sum(int((thread / "schedstat").read_text().split()[0]) for thread in (process / "task").iterdir()) / 1e9
 
 
 class Bench:
@@ -76,7 +77,7 @@ class Bench:
 
     def run_launcher(self, case_dir, delay_ms, sample):
         """One launcher run; with `sample`, the launcher's processor time between the installer's
-        start and its window is read from /proc while it runs. Returns (driver log, wait ticks)."""
+        start and its window is read from /proc while it runs. Returns (driver log, (wall, processor) seconds)."""
         driver_log = case_dir / "driver.log"
         installer_log = case_dir / "installer.log"
         installer_log.unlink(missing_ok=True)
@@ -95,20 +96,20 @@ class Bench:
             if process is None:
                 continue
             try:
-                ticks = processor_ticks(process)
+                seconds = processor_seconds(process)
             except OSError:
                 break  # the launcher has ended
             events = installer_log.read_text("latin-1") if installer_log.exists() else ""
             if "commandline" in events:
-                marks.setdefault("installer started", (time.monotonic(), ticks))
+                marks.setdefault("installer started", (time.monotonic(), seconds))
             if "window" in events:
-                marks.setdefault("window shown", (time.monotonic(), ticks))
+                marks.setdefault("window shown", (time.monotonic(), seconds))
         thread.join()
         lines = driver_log.read_text("latin-1").splitlines()
         wait = None
         if "installer started" in marks and "window shown" in marks:
-            (start_time, start_ticks), (end_time, end_ticks) = marks["installer started"], marks["window shown"]
-            wait = (end_time - start_time, (end_ticks - start_ticks) / CLOCK_TICKS)
+            (start_time, start_cpu), (end_time, end_cpu) = marks["installer started"], marks["window shown"]
+            wait = (end_time - start_time, end_cpu - start_cpu)
         return lines, wait
 
 
@@ -139,11 +140,11 @@ def measure_wait(bench, runs):
                 sampled.append(wait)
     print(f"Launcher processor time while the installer takes {INSTALLER_DELAY_MS} ms to show its window:")
     for wall, cpu in sampled:
-        print(f"  /proc: {cpu * 1000:.0f} ms of {wall * 1000:.0f} ms = {100 * cpu / wall:.1f} %")
+        print(f"  /proc: {cpu * 1000:.1f} ms of {wall * 1000:.0f} ms = {100 * cpu / wall:.2f} %")
     shares = [cpu / wall for wall, cpu in sampled]
     if shares:
-        print(f"  median {100 * statistics.median(shares):.1f} %, highest {100 * max(shares):.1f} % "
-              f"({len(shares)} runs; /proc counts in {1000 // CLOCK_TICKS} ms ticks)")
+        print(f"  median {100 * statistics.median(shares):.2f} %, highest {100 * max(shares):.2f} % "
+              f"({len(shares)} runs; /proc/PID/task/*/schedstat)")
     extra = statistics.median(totals[INSTALLER_DELAY_MS]) - statistics.median(totals[0])
     print(f"  GetProcessTimes, whole launcher life: median {statistics.median(totals[0]) * 1000:.0f} ms without "
           f"the delay, {statistics.median(totals[INSTALLER_DELAY_MS]) * 1000:.0f} ms with it: "

@@ -120,6 +120,7 @@ def run_under_wine(case, session, case_dir, windows_dir, disk, registry_file):
         "QUELM_VADRUN_EXIT": str(case.installer_exit),
         "QUELM_VADRUN_TIMEOUT_MS": str(MISBEHAVING_INSTALLER_TIMEOUT_MS if case.installer_mode else INSTALLER_TIMEOUT_MS),
         "QUELM_VADRUN_MODE": case.installer_mode,
+        "QUELM_VADRUN_DELAY_MS": str(case.installer_delay_ms),
         "QUELM_EXEC_LOG": windows_path(logs["shell"]),
     }
     command_line = "D:\\QUELM.EXE" + (" " + case.tail if case.tail else "")
@@ -191,9 +192,11 @@ def installer_prediction(case):
     lifetime = ["--installer-lifetime", str(MISBEHAVING_INSTALLER_TIMEOUT_MS), "--installer-exit", str(INSTALLER_TIMEOUT_EXIT)]
     if case.installer_mode == "nowindow":
         return ["--installer-window", "never"] + lifetime
+    if case.installer_mode == "hidden":
+        return ["--installer-window", "hidden"] + lifetime
     if case.installer_mode == "nobutton":
         return ["--installer-button", "absent"] + lifetime
-    return ["--installer-exit", str(case.installer_exit)]
+    return ["--installer-exit", str(case.installer_exit), "--installer-delay", str(case.installer_delay_ms)]
 
 
 def predict_with_quelm_sim(case, version_record, quelm_sim, disk, registry_file):

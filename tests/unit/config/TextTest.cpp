@@ -1,6 +1,7 @@
 // Bounded texts, case rules and formatting of the core's text helper.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -29,11 +30,14 @@ TEST(BoundedText, CopyAndAppendNeverOverrunAndReportCutting) {
       {"append to a full buffer", 3, "AB", "C", "AB", false},
       {"empty into a one-byte buffer", 1, nullptr, "", "", true},
       {"text into a one-byte buffer", 1, nullptr, "A", "", false},
+      {"empty into no buffer at all", 0, nullptr, "", "#", true},
+      {"text into no buffer at all", 0, nullptr, "A", "#", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     char buffer[32];
     std::memset(buffer, '#', sizeof buffer);
+    buffer[sizeof buffer - 1] = '\0';
     bool whole = true;
     if (c.start) {
       ASSERT_TRUE(CopyBounded(buffer, c.capacity, c.start));
@@ -41,9 +45,9 @@ TEST(BoundedText, CopyAndAppendNeverOverrunAndReportCutting) {
     } else {
       whole = CopyBounded(buffer, c.capacity, c.added);
     }
-    EXPECT_STREQ(c.expected, buffer);
+    EXPECT_EQ(c.expected, std::string(buffer).substr(0, std::max(c.capacity, 1u)));
     EXPECT_EQ(c.whole, whole);
-    for (unsigned i = c.capacity; i < sizeof buffer; ++i)
+    for (unsigned i = c.capacity; i + 1 < sizeof buffer; ++i)
       ASSERT_EQ('#', buffer[i]) << "written past the buffer at " << i;
   }
 }
@@ -93,7 +97,8 @@ TEST(Format, MatchesTheWindowsFormatterForTheLaunchersFormats) {
   struct Case {
     const char* name;
     bool (*format)(Text<64>&);
-    const char* expected;
+    std::string expected;
+    bool whole = true;
   };
   const Case cases[] = {
       {"hardware ID",
@@ -131,15 +136,90 @@ TEST(Format, MatchesTheWindowsFormatterForTheLaunchersFormats) {
          return Format(t, "%x", 0xBEEFu);
        },
        "beef"},
+      {"a width of 32, the widest there is",
+       [](Text<64>& t) {
+         return Format(t, "[%32d]", int32_t{7});
+       },
+       "[" + std::string(31, ' ') + "7]"},
+      {"zeros to a width of 32",
+       [](Text<64>& t) {
+         return Format(t, "%032X", 0xABu);
+       },
+       std::string(30, '0') + "AB"},
+      {"a width past 32 prints nothing for its number",
+       [](Text<64>& t) {
+         return Format(t, "[%33d]", int32_t{7});
+       },
+       "[]", false},
+      {"a width of two digits",
+       [](Text<64>& t) {
+         return Format(t, "[%10d]", int32_t{42});
+       },
+       "[        42]"},
+      {"blanks go before the sign",
+       [](Text<64>& t) {
+         return Format(t, "[%5d]", int32_t{-7});
+       },
+       "[   -7]"},
+      {"zeros go after the sign",
+       [](Text<64>& t) {
+         return Format(t, "[%05d]", int32_t{-7});
+       },
+       "[-0007]"},
+      {"unsigned decimal",
+       [](Text<64>& t) {
+         return Format(t, "%u", 4000000000u);
+       },
+       "4000000000"},
+      {"a conversion without its argument prints nothing",
+       [](Text<64>& t) {
+         return Format(t, "[%d]");
+       },
+       "[]"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_TRUE(c.format(out));
-    EXPECT_STREQ(c.expected, out.CStr());
+    EXPECT_EQ(c.whole, c.format(out));
+    EXPECT_EQ(c.expected, out.CStr());
   }
+}
+
+// A text of six characters holds five: what fits is kept, and the result says whether all of it did.
+TEST(Format, KeepsWhatFitsItsText) {
   Text<6> small;
-  EXPECT_FALSE(Format(small, "VEN_%04X", 0x1A2Bu));
-  EXPECT_STREQ("VEN_1", small.CStr());
+  struct Case {
+    const char* name;
+    bool (*format)(Text<6>&);
+    const char* expected;
+    bool whole;
+  };
+  const Case cases[] = {
+      {"a hardware ID cut",
+       [](Text<6>& t) {
+         return Format(t, "VEN_%04X", 0x1A2Bu);
+       },
+       "VEN_1", false},
+      {"a number that just fits",
+       [](Text<6>& t) {
+         return Format(t, "%05X", 0xABu);
+       },
+       "000AB", true},
+      {"a percent sign that just fits",
+       [](Text<6>& t) {
+         return Format(t, "1000%%");
+       },
+       "1000%", true},
+      {"a percent sign one too many",
+       [](Text<6>& t) {
+         return Format(t, "10000%%");
+       },
+       "10000", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.whole, c.format(small));
+    EXPECT_STREQ(c.expected, small.CStr());
+  }
 }
 
 }  // namespace

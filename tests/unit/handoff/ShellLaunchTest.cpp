@@ -22,6 +22,11 @@ TEST(ShellLaunch, MacrosThenFields) {
     std::optional<std::string> directory;
   };
   const std::string kLong(200, 'L');
+  const std::string kManyOs = [] {
+    std::string text;
+    for (int i = 0; i < 60; ++i) text += "[OS]";
+    return text;
+  }();
   const Case cases[] = {
       {"readme in the base directory", "W95", "[CWD]\\README.TXT,x,[CWD]", true, "D:\\W95\\README.TXT",
        "D:\\W95"},
@@ -46,6 +51,10 @@ TEST(ShellLaunch, MacrosThenFields) {
       {"expanded line of exactly 255 characters", std::string(122, 'e'), "[CWD]\\X,x,[CWD]", true,
        "D:\\" + std::string(122, 'e') + "\\X", "D:\\" + std::string(122, 'e')},
       {"256 characters do not fit", std::string(122, 'e'), "[CWD]\\XY,x,[CWD]", false, "", std::nullopt},
+      // Three expansions of a base directory of 243 characters overflow even the working copy; removing
+      // the [OS] that fill it would leave a few characters, but a line cut once is never opened.
+      {"an expansion cut in the middle, though [OS] removal would make it fit", kManyOs, "[CWD][CWD][CWD]",
+       false, "", std::nullopt},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

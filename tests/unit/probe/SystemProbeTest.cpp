@@ -1,6 +1,7 @@
 // Base directory, Windows version classification, USB supplement check, and double-byte code pages.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -56,6 +57,7 @@ TEST(BaseDirectory, WhatCannotBeReadOrDoesNotFitIsNeverCut) {
       {"unreadable directory leaves the buffer as it was", false, "D:\\", "QUELM.EXE", "junk"},
       {"directory one too long", true, "C:\\" + std::string(253, 'x'), "QUELM.EXE", ""},
       {"directory far too long", true, "C:\\" + std::string(400, 'x'), "QUELM.EXE", ""},
+      {"a length that disagrees with the text written", true, std::string("D:\\A\0B", 6), "QUELM.EXE", ""},
       {"tail that does not fit", true, "C:\\" + std::string(240, 'x'), "QUELM.EXE \\" + std::string(20, 'y'),
        ""},
   };
@@ -77,7 +79,7 @@ TEST(ClassifyOs, TestsRunInOrderWithTheirTieBreaks) {
     uint32_t platformId;
     uint32_t major;
     uint32_t minor;
-    const char* service;
+    std::string service;  // copied into the record, terminated only where it leaves room
     OsKind expected;
   };
   const Case cases[] = {
@@ -86,7 +88,9 @@ TEST(ClassifyOs, TestsRunInOrderWithTheirTieBreaks) {
       {1, 4, 0, " B", OsKind::W95B},
       {1, 4, 0, "xb", OsKind::W95B},  // only the second character counts, in either case
       {1, 4, 0, " c", OsKind::W95C},
-      {1, 4, 0, "B", OsKind::WIN95},   // no second character
+      {1, 4, 0, "B", OsKind::WIN95},                          // no second character
+      {1, 4, 0, " C" + std::string(125, 'x'), OsKind::W95C},  // 127 characters: the text fills its buffer
+      {1, 4, 0, std::string(128, 'c'), OsKind::W95C},         // unterminated: read within its 128 bytes
       {1, 4, 10, " A ", OsKind::W98},  // Windows 98 SE: the service text is not looked at
       {1, 4, 10, "", OsKind::W98},
       {1, 4, 90, " ", OsKind::WIN95},  // Windows Me
@@ -105,13 +109,14 @@ TEST(ClassifyOs, TestsRunInOrderWithTheirTieBreaks) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.platformId) + "." + std::to_string(c.major) + "." +
-                 std::to_string(c.minor) + " \"" + c.service + "\"");
+                 std::to_string(c.minor) + " \"" + c.service.substr(0, 20) + "\"");
     sim::SimMachine machine;
     machine.version = VersionRecord();
     machine.version.platformId = c.platformId;
     machine.version.majorVersion = c.major;
     machine.version.minorVersion = c.minor;
-    std::strcpy(machine.version.serviceText, c.service);
+    std::memcpy(machine.version.serviceText, c.service.data(),
+                std::min(c.service.size(), sizeof machine.version.serviceText));
     SystemProbe probe(machine);
     EXPECT_EQ(static_cast<int>(c.expected), static_cast<int>(probe.ClassifyOs()));
   }

@@ -22,7 +22,9 @@ std::optional<std::pair<uint16_t, std::string>> IdLine(std::string_view line) {
 
 PciIds PciIds::Parse(std::string_view text) {
   PciIds ids;
-  std::optional<uint16_t> vendor;
+  // A plain flag, not an optional: GCC 12 then warns of an uninitialised read inside the map's key compare.
+  bool inVendor = false;
+  uint16_t vendor = 0;
   while (!text.empty()) {
     const size_t end = std::min(text.find('\n'), text.size());
     std::string_view line = text.substr(0, end);
@@ -33,11 +35,11 @@ PciIds PciIds::Parse(std::string_view text) {
     if (line.substr(0, 2) == "\t\t") continue;                            // subsystems
     if (line.front() == '\t') {
       const auto device = IdLine(line.substr(1));
-      if (device && vendor) ids.devices_[{*vendor, device->first}] = device->second;
+      if (device && inVendor) ids.devices_[{vendor, device->first}] = device->second;
       continue;
     }
     const auto named = IdLine(line);
-    vendor.reset();
+    inVendor = named.has_value();
     if (named) {
       vendor = named->first;
       ids.vendors_[named->first] = named->second;

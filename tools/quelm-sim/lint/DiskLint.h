@@ -54,7 +54,7 @@ struct Fix {
 };
 
 struct Finding {
-  unsigned line = 0;    // of QUELM.INI, from 1; the line of what refers to a missing entry
+  unsigned line = 0;    // of `file`, from 1; the line of what refers to a missing entry
   unsigned column = 1;  // of that line, in bytes from 1
   Severity severity = Severity::kWarning;
   std::string check;               // its name, as the disk authors' guide lists them
@@ -63,7 +63,12 @@ struct Finding {
   std::string help;                // how to mend it, where that is plain; in the code page
   std::optional<Fix> fix;          // where --fix can mend it exactly
   std::string source;              // the line, as lint read it, for showing it under the message
+  // The disk's file the line belongs to, as Windows names it from the disk's root ("AUTORUN.INF");
+  // empty for QUELM.INI. A finding about the disk or image as a whole has line 0.
+  std::string file;
 };
+
+struct Medium;
 
 // A disk to check: its QUELM.INI byte for byte, and its files.
 struct DiskToLint {
@@ -78,6 +83,9 @@ struct DiskToLint {
   // Names for the vendor and device IDs of card entries (--pci-ids); none without it, so that the
   // output is the same on every machine.
   const PciIds* pciIds = nullptr;
+  // The image the disk is, where it is one: each release reads its trees as it does
+  // (medium/ReleaseView.h); null for a folder.
+  const Medium* medium = nullptr;
 };
 
 // Every finding, by line and column. The file is read as the launcher reads it (the simulated profile
@@ -92,10 +100,13 @@ std::vector<Finding> LintDisk(const DiskToLint& disk);
 
 // "PATH:LINE:COLUMN: warning|error: message [check]", the source line with a caret under the column,
 // then "note:" and "help:" lines; and one JSON object per finding and line. The disk's texts are in
-// `codePage`; the output is valid UTF-8 whatever the file holds. `path` is the file as the user named it.
+// `codePage`; the output is valid UTF-8 whatever the file holds. `path` is QUELM.INI as the user named
+// it; a finding in another of the disk's files is shown at that file's path (FindingPath).
 std::string RenderFindings(const std::vector<Finding>& findings, const std::string& path, uint32_t codePage);
 std::string RenderFindingsJson(const std::vector<Finding>& findings, const std::string& path,
                                uint32_t codePage);
+// Where a finding is: `iniPath` for QUELM.INI; for another file of the disk, that file beside it.
+std::string FindingPath(const Finding& finding, const std::string& iniPath);
 // "N errors, N warnings", or that there is nothing to report.
 std::string SummaryOf(const std::vector<Finding>& findings, const std::string& path);
 

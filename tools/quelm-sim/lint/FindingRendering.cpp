@@ -50,12 +50,20 @@ const char* FileFixName(FileFix fix) {
 
 }  // namespace
 
+std::string FindingPath(const Finding& finding, const std::string& iniPath) {
+  if (finding.file.empty()) return iniPath;
+  // The typed path keeps its own separators, so that an editor given it jumps there as well.
+  const size_t cut = iniPath.find_last_of("/\\");
+  const std::string folder = cut == std::string::npos ? "" : iniPath.substr(0, cut + 1);
+  return folder + finding.file;
+}
+
 std::string RenderFindings(const std::vector<Finding>& findings, const std::string& path, uint32_t codePage) {
   std::string out;
   for (const Finding& finding : findings) {
-    out += path + ":" + std::to_string(finding.line) + ":" + std::to_string(finding.column) + ": " +
-           SeverityName(finding.severity) + ": " + Shown(finding.message, codePage) + " [" + finding.check +
-           "]\n";
+    out += FindingPath(finding, path) + ":" + std::to_string(finding.line) + ":" +
+           std::to_string(finding.column) + ": " + SeverityName(finding.severity) + ": " +
+           Shown(finding.message, codePage) + " [" + finding.check + "]\n";
     const std::string number = std::to_string(finding.line);
     const std::string gutter(number.size() + 1, ' ');
     if (finding.line != 0) {
@@ -86,7 +94,7 @@ std::string RenderFindingsJson(const std::vector<Finding>& findings, const std::
                        {"length", finding.fix->length},
                        {"replacement", Shown(finding.fix->replacement, codePage)}};
     }
-    const Json object = {{"file", sim::ValidUtf8(path)},
+    const Json object = {{"file", sim::ValidUtf8(FindingPath(finding, path))},
                          {"line", finding.line},
                          {"column", finding.column},
                          {"severity", SeverityName(finding.severity)},

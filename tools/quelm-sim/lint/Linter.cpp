@@ -47,6 +47,7 @@ void Linter::Report(Place place, const char* check, const std::string& message, 
                   std::move(advice.notes),
                   std::move(advice.help),
                   std::move(advice.fix),
+                  "",
                   ""};
   if (place.line >= 1 && place.line <= lines_.size()) finding.source = std::string(lines_[place.line - 1]);
   // A UTF-16 file is read converted, so a fix of its lines has no place in its bytes: the file's own

@@ -328,5 +328,35 @@ TEST(DiskLint, AnyBytesGiveValidOutputAndNoProfileOneFinding) {
   }
 }
 
+TEST(DiskLint, AFindingInAnotherFileIsShownBesideQuelmIni) {
+  struct Case {
+    const char* name;
+    const char* file;
+    const char* iniPath;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"QUELM.INI itself", "", "disk/QUELM.INI", "disk/QUELM.INI"},
+      {"beside it, slashes", "AUTORUN.INF", "cds/driver/QUELM.INI", "cds/driver/AUTORUN.INF"},
+      {"beside it, backslashes", "AUTORUN.INF", "D:\\driver\\QUELM.INI", "D:\\driver\\AUTORUN.INF"},
+      {"a bare file name", "AUTORUN.INF", "QUELM.INI", "AUTORUN.INF"},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    tool::Finding finding;
+    finding.file = test.file;
+    finding.line = 1;
+    finding.check = "x";
+    EXPECT_EQ(test.expected, tool::FindingPath(finding, test.iniPath));
+    const std::string text = tool::RenderFindings({finding}, test.iniPath, 1252);
+    EXPECT_EQ(0U, text.find(std::string(test.expected) + ":1:1: ")) << text;
+    std::string quoted;
+    for (const char c : std::string(test.expected))
+      quoted += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    const std::string json = tool::RenderFindingsJson({finding}, test.iniPath, 1252);
+    EXPECT_NE(std::string::npos, json.find("\"file\":\"" + quoted + "\"")) << json;
+  }
+}
+
 }  // namespace
 }  // namespace quelm

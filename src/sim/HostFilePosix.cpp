@@ -42,7 +42,7 @@ std::optional<std::string> KindFault(const struct stat& status) {
 
 std::string ReadHostFileChunks(const std::filesystem::path& path, size_t limit,
                                const std::function<void(std::string_view)>& take) {
-  const std::string tooLarge = "is larger than " + std::to_string(limit) + " bytes";
+  std::string tooLarge = "is larger than " + std::to_string(limit) + " bytes";
   // The name is looked at first so that a device is never even opened (opening some has effects of
   // its own); the opened file is looked at again because the name may have changed hands meanwhile,
   // and opening without blocking keeps a FIFO without a writer from holding the open.

@@ -56,7 +56,7 @@ bool NamesDevice(const std::filesystem::path& path) {
 
 std::string ReadHostFileChunks(const std::filesystem::path& path, size_t limit,
                                const std::function<void(std::string_view)>& take) {
-  const std::string tooLarge = "is larger than " + std::to_string(limit) + " bytes";
+  std::string tooLarge = "is larger than " + std::to_string(limit) + " bytes";
   // The name is looked at first so that a device or pipe is never even opened (opening a pipe connects
   // to its server); the opened file is looked at again because the name may have changed hands
   // meanwhile.

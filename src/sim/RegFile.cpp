@@ -153,6 +153,11 @@ class RegTextParser {
     }
     skipping_ = false;
     std::string path(name.substr(std::min(separator + 1, name.size())));
+    // "A registry tree can be 512 levels deep" (Platform SDK, Registry Element Size Limits): regedit
+    // cannot make a deeper key, and the simulated tree, copied and freed level by level, needs a bound.
+    if (SplitRegistryPath(path).size() > kMaxRegistryDepth) {
+      Fail("a key more than " + std::to_string(kMaxRegistryDepth) + " levels deep, which no registry holds");
+    }
     if (deletion) {
       if (SplitRegistryPath(path).empty()) Fail("HKEY_LOCAL_MACHINE itself cannot be deleted");
       operations_.push_back({RegOperation::Kind::DeleteKey, path, {}});

@@ -39,8 +39,20 @@ std::vector<std::string_view> SplitRegistryPath(std::string_view path) {
 
 RegistryKey::RegistryKey(const RegistryKey& other)
     : accessDenied(other.accessDenied), name_(other.name_), values_(other.values_) {
-  children_.reserve(other.children_.size());
-  for (const auto& child : other.children_) children_.push_back(std::make_unique<RegistryKey>(*child));
+  // Level by level with a list of its own, not by recursion: the copy's depth is the tree's.
+  std::vector<std::pair<const RegistryKey*, RegistryKey*>> pending{{&other, this}};
+  while (!pending.empty()) {
+    const auto [from, to] = pending.back();
+    pending.pop_back();
+    to->children_.reserve(from->children_.size());
+    for (const auto& child : from->children_) {
+      auto copy = std::make_unique<RegistryKey>(child->name_);
+      copy->accessDenied = child->accessDenied;
+      copy->values_ = child->values_;
+      pending.emplace_back(child.get(), copy.get());
+      to->children_.push_back(std::move(copy));
+    }
+  }
 }
 
 RegistryKey& RegistryKey::operator=(const RegistryKey& other) {

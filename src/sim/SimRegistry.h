@@ -18,6 +18,9 @@ inline constexpr uint32_t kRegDword = 4;
 // Backslash-separated key names; empty parts (a leading, trailing or doubled backslash) are skipped.
 std::vector<std::string_view> SplitRegistryPath(std::string_view path);
 
+// The deepest key below HKEY_LOCAL_MACHINE a registry holds; .reg files are refused deeper keys.
+constexpr size_t kMaxRegistryDepth = 512;
+
 struct RegistryValue {
   std::string name;  // empty for the default value ("@")
   uint32_t type = kRegString;

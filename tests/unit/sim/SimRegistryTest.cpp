@@ -36,6 +36,42 @@ TEST(RegistryKey, KeepsChildrenSortedAndMatchesNamesWithoutCase) {
   EXPECT_EQ(ChildNames(key), (std::vector<std::string>{"Alpha", "beta", "_under", "\xE9t\xE9"}));
 }
 
+TEST(RegistryKey, CopiesAreDeepAndWhole) {
+  struct Case {
+    const char* name;
+    size_t depth;
+    size_t width;
+  };
+  const Case cases[] = {
+      {"one key", 0, 0}, {"wide", 1, 40}, {"as deep as a registry goes", kMaxRegistryDepth, 2}};
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    Registry original;
+    std::string path = "Top";
+    for (size_t level = 0; level < test.depth; ++level) {
+      for (size_t other = 1; other < test.width; ++other)
+        original.SetString(path + "\\w" + std::to_string(other), "n", "x");
+      path += "\\k";
+      original.SetDword(path, "level", static_cast<uint32_t>(level));
+    }
+    original.Create("Top").accessDenied = true;
+    Registry copy = original;
+    original.SetDword(path, "level", 9999);  // the copy shares nothing with the original
+    original.LocalMachine().RemoveChild("Top");
+    ASSERT_NE(copy.Find("Top"), nullptr);
+    EXPECT_TRUE(copy.Find("Top")->accessDenied);
+    std::string walked = "Top";
+    for (size_t level = 0; level < test.depth; ++level) {
+      EXPECT_EQ(ChildNames(*copy.Find(walked)).size(), test.width) << walked;
+      walked += "\\k";
+      const RegistryValue* value = copy.Find(walked) ? copy.Find(walked)->FindValue("level") : nullptr;
+      ASSERT_NE(value, nullptr) << "level " << level;
+      const uint32_t stored = value->data[0] | static_cast<uint32_t>(value->data[1]) << 8;
+      EXPECT_EQ(stored, level);
+    }
+  }
+}
+
 TEST(RegistryKey, ValuesByNameWithoutCase) {
   RegistryKey key("k");
   key.SetValue({"Name", kRegString, BytesOf("one\0"s)});
@@ -161,7 +197,10 @@ struct ErrorCase {
 TEST(Registry, RejectsFaultyFilesNamingTheLineAndChangesNothing) {
   // Three good lines first, so every fault below comes after changes that must not be applied.
   const std::string good = "REGEDIT4\r\n[HKLM\\Kept]\r\n\"v\"=\"new\"\r\n";
+  std::string tooDeep = "[HKLM";
+  for (size_t level = 0; level <= kMaxRegistryDepth; ++level) tooDeep += "\\k";
   const ErrorCase cases[] = {
+      {"a key deeper than any registry holds", good + tooDeep + "]", 4, "levels deep"},
       {"wrong header", "REGEDIT5\r\n[HKLM\\Kept]\r\n", 1, "first line"},
       {"empty file", "", 1, "first line"},
       {"a bad value in a hive that is left out", good + "[HKEY_CURRENT_USER\\Software]\r\n\"w\"=qword:1", 5,

@@ -95,6 +95,10 @@ TEST(MediumLint, EachImageFaultIsFoundWithTheReleasesItConcerns) {
   const Case cases[] = {
       {"a CD mastered right", Cd(Ini("README.TXT"), true, false, [](IsoImage&) {}), {}},
       {"a floppy of 8.3 names", Floppy(Ini("README.TXT"), {FatFile("README.TXT", "", "x")}), {}},
+      // As mtools writes a file named in small letters: its long name is its 8.3 name in small letters.
+      {"a floppy name and its own 8.3 form",
+       Floppy(Ini("README.TXT"), {FatFile("README.TXT", "readme.txt", "x")}),
+       {}},
       {"a long name only Joliet gives",
        Cd(Ini("Read me first.txt"), true, false,
           [](IsoImage& image) {

@@ -151,7 +151,7 @@ const std::vector<Check>& Checks() {
       // The disk as burnt: an image, read as each release reads it.
       {"image-lacks-ini", Severity::kError,
        "a release that finds no `QUELM.INI` on the image (another tree, a name in small letters, Rock Ridge "
-       "alone): no script runs there, and its messages are empty",
+       "alone): no script runs there, and the `NotSupport` message it shows is empty",
        kImageReaders},
       {"name-not-on-release", Severity::kError,
        "a file or folder the INI names (`vadrun.exe`, a `[SubDir]` folder, an `Exec` file or folder) that "
@@ -166,8 +166,8 @@ const std::vector<Check>& Checks() {
        "an ISO 9660 name in small letters: not found, nor anything in such a folder",
        "Windows NT 3.1 to 2000"},
       {"path-too-deep", Severity::kWarning,
-       "a path of more than eight names, or longer than 255 characters: beyond ISO 9660's limits and near "
-       "Windows' 260",
+       "an ISO 9660 path of more than eight names, or any path longer than 255 characters: beyond ISO "
+       "9660's limits and near Windows' 260",
        kImageReaders},
       {"rock-ridge-only-name", Severity::kWarning,
        "a name that only the Rock Ridge entries give (`genisoimage -R` without `-J`): no Windows reads them",

@@ -26,10 +26,13 @@ namespace {
 
 // ISO 9660 allows eight levels of folders from the root, and 255 characters of a path; Windows' own
 // paths end at MAX_PATH, 260 with the drive and the closing NUL (Platform SDK, "Naming a File").
+// Joliet's recording rules lift the depth ("The Directory Hierarchy may be recorded deeper than 8
+// levels") but not Windows' path length, nor does a floppy's FAT.
 constexpr size_t kMaxLevels = 8;
 constexpr size_t kMaxPathCharacters = 255;
-// Joliet names are at most 64 characters (the Joliet document; genisoimage's and xorriso's -J cut a
-// longer name there unless told -joliet-long).
+// Joliet names are at most 64 characters ("up to 128 bytes (64 unicode characters)", Joliet's recording
+// rules as Microsoft published them; genisoimage's and xorriso's -J cut a longer name there unless
+// told -joliet-long).
 constexpr size_t kJolietNameLimit = 64;
 constexpr size_t kNamesShown = 4;  // names a finding about many lists before "and N more"
 
@@ -257,7 +260,7 @@ void Linter::CheckIniOnReleases(const std::vector<ReleaseDrive>& drives) {
   if (without.empty()) return;
   Advice advice;
   advice.notes.emplace_back(
-      "there the launcher finds no file to read: no script, and every message it shows is empty");
+      "there the launcher finds no file D:\\QUELM.INI: no script, so the NotSupport message shows, empty");
   const std::vector<std::string> readings = ReadingNotes(without);
   advice.notes.insert(advice.notes.end(), readings.begin(), readings.end());
   if (with != nullptr) {
@@ -484,8 +487,10 @@ void Linter::CheckImageNames(const std::vector<ReleaseDrive>& drives) {
   }
   for (const auto& [reading, tree] : trees) {
     std::vector<std::string> deep;
-    Walk(*tree, reading, codePage, "", 0, [&deep](const NamedEntry& named) {
-      const bool tooDeep = named.levels > kMaxLevels || named.path.size() > kMaxPathCharacters;
+    const bool levelsCount = reading.tree == MediumTree::kPrimary;
+    Walk(*tree, reading, codePage, "", 0, [&deep, levelsCount](const NamedEntry& named) {
+      const bool tooDeep =
+          (levelsCount && named.levels > kMaxLevels) || named.path.size() > kMaxPathCharacters;
       if (tooDeep) deep.push_back(named.path);
       return !tooDeep;
     });
@@ -496,9 +501,10 @@ void Linter::CheckImageNames(const std::vector<ReleaseDrive>& drives) {
     });
     if (deep.empty() || readers.empty()) continue;
     Advice advice;
-    advice.notes.push_back(
-        "ISO 9660 allows eight levels and 255 characters; with D:\\ and its end a Windows path "
-        "holds 260 (MAX_PATH)");
+    advice.notes.emplace_back(
+        levelsCount ? "ISO 9660 allows eight levels and 255 characters; with D:\\ and its end a "
+                      "Windows path holds 260 (MAX_PATH)"
+                    : "with D:\\ and its end a Windows path holds 260 characters (MAX_PATH)");
     advice.notes.push_back("on " + Listed(AliasesOf(readers)) + ", which read " +
                            (kind == MediumTree::kJoliet    ? "the Joliet tree"
                             : kind == MediumTree::kPrimary ? "the ISO 9660 tree"
@@ -506,7 +512,9 @@ void Linter::CheckImageNames(const std::vector<ReleaseDrive>& drives) {
     advice.help = "keep the disk's folders few and their names short";
     Report({0, 0}, "path-too-deep",
            Counted(deep.size(), "path") +
-               " deeper than eight names or longer than 255 characters: " + ShownList(deep),
+               (levelsCount ? " deeper than eight names or longer than 255 characters: "
+                            : " longer than 255 characters: ") +
+               ShownList(deep),
            advice);
   }
   if (medium.format == MediumFormat::kIso9660 && medium.rockRidge) {

@@ -127,6 +127,7 @@ TEST(MediumLint, EachImageFaultIsFoundWithTheReleasesItConcerns) {
             image.root.children[0].primary = "quelm.ini;1";
           }),
        {{"image-lacks-ini", 0, "not on the image as nt31, nt35 and nt351 read it"},
+        {"image-lacks-ini", 0, "no file D:\\QUELM.INI: no script, so the NotSupport message shows, empty"},
         {"lower-case-iso-name", 0, "\"\\quelm.ini\"): nt31, nt35 and nt351 find neither"}}},
       {"a folder in small letters",
        Cd(Ini("README.TXT"), false, false,
@@ -153,7 +154,17 @@ TEST(MediumLint, EachImageFaultIsFoundWithTheReleasesItConcerns) {
             image.root.children.push_back(Nested(9));
           }),
        {{"path-too-deep", 0, "\\L1\\L2\\L3\\L4\\L5\\L6\\L7\\L8\\L9\""},
-        {"path-too-deep", 0, "which read the Joliet tree"}}},
+        {"path-too-deep", 0, "on win32s, nt31, nt35 and nt351, which read the ISO 9660 tree"}}},
+      {"a Joliet path of 300 characters",
+       Cd(Ini("README.TXT"), true, false,
+          [](IsoImage& image) {
+            IsoNode folder = IsoFile("DEEP.TXT;1", "DEEP.TXT;1", "x");
+            for (const char* name : {"L5", "L4", "L3", "L2", "L1"})
+              folder = IsoFolder(name, std::string(60, name[1]), {folder});
+            image.root.children.push_back(folder);
+          }),
+       {{"path-too-deep", 0, "1 path longer than 255 characters"},
+        {"path-too-deep", 0, "on 95, 95-osr1, 95-osr2, 95-osr21, 95-osr25, 98, 98se, me, nt4, 2000"}}},
       {"eight levels are allowed",
        Cd(Ini("README.TXT"), false, false,
           [](IsoImage& image) {

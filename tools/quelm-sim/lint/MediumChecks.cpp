@@ -130,7 +130,8 @@ std::string SameEntryOn(const Medium& medium, const MediumEntry& entry, const Me
   const MediumEntry* file = SomeFileIn(entry, levels);
   if (file == nullptr) return "";
   std::string path = PathOfBytes(TreeOf(medium, reading), reading, codePage, *FirstByte(*file));
-  for (; levels > 0 && !path.empty(); --levels) path = path.substr(0, path.rfind('\\'));
+  // Each path begins with a backslash, so each level taken off finds one.
+  for (; levels > 0 && !path.empty(); --levels) path.resize(path.rfind('\\'));
   return path;
 }
 

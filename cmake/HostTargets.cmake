@@ -65,6 +65,7 @@ set(QUELM_LINT_SOURCES
   ${PROJECT_SOURCE_DIR}/tools/quelm-sim/lint/FindingRendering.cpp
   ${PROJECT_SOURCE_DIR}/tools/quelm-sim/lint/Linter.cpp
   ${PROJECT_SOURCE_DIR}/tools/quelm-sim/lint/LintText.cpp
+  ${PROJECT_SOURCE_DIR}/tools/quelm-sim/lint/MediumChecks.cpp
   ${PROJECT_SOURCE_DIR}/tools/quelm-sim/lint/MessageChecks.cpp
   ${PROJECT_SOURCE_DIR}/tools/quelm-sim/lint/ProgramChecks.cpp
   ${PROJECT_SOURCE_DIR}/tools/quelm-sim/lint/ScriptChecks.cpp

@@ -1,16 +1,20 @@
-// quelm-sim's disk-image reader and the drive each release sees, over fuzzed images.
+// quelm-sim's disk-image reader, the drive each release sees, and lint of the image where one finds
+// a QUELM.INI, over fuzzed images.
 //
 // Input: one byte that picks the reader ('I': ISO 9660, anything else: FAT), then the image. An ISO 9660
 // image is given from its sector 16 on, the 32 KiB before it being zeros, so that the fuzzer spends its
 // bytes on the volume descriptors and directories.
 #include <stdint.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <string_view>
 
 #include "FuzzInput.h"
+#include "lint/DiskLint.h"
 #include "medium/ReleaseView.h"
+#include "sim/SimCodePage.h"
 #include "sim/SimFileSystem.h"
 #include "sim/WindowsReleases.h"
 
@@ -108,6 +112,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool upperCaseOnly =
         reading.tree == tool::MediumTree::kPrimary && reading.lowerCase == tool::LowerCaseNames::kNotFound;
     CheckView(drive, *view, "D:", upperCaseOnly, budget);
+  }
+
+  // lint of the image: every finding of a check the table lists, about the image (line 0) or a line
+  // of its QUELM.INI, and the rendering valid UTF-8.
+  tool::ImageDisk disk = tool::ImageDiskOf(medium, 1252);
+  if (disk.ini) {
+    tool::DiskToLint lint;
+    lint.bytes = *disk.ini;
+    lint.files = &disk.files;
+    lint.medium = &medium;
+    const size_t lines = static_cast<size_t>(std::count(lint.bytes.begin(), lint.bytes.end(), '\n')) +
+                         static_cast<size_t>(std::count(lint.bytes.begin(), lint.bytes.end(), '\r')) + 1;
+    const std::vector<tool::Finding> findings = tool::LintDisk(lint);
+    for (const tool::Finding& finding : findings) {
+      QUELM_FUZZ_CHECK(tool::CheckNamed(finding.check) != nullptr);
+      QUELM_FUZZ_CHECK(finding.line <= lines);
+    }
+    const std::string text = tool::RenderFindings(findings, "image.iso:QUELM.INI", 1252);
+    QUELM_FUZZ_CHECK(sim::ValidUtf8(text) == text);
   }
   return 0;
 }

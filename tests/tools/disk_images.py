@@ -2,10 +2,16 @@
 """Masters disks as authors burn them, with genisoimage, xorriso and mtools, and checks what
 `quelm-sim run IMAGE --all-os` makes of each image: the example disk runs on every release as its
 folder does, and a disk with long names (or a name in small letters) shows its files missing exactly on
-the releases that cannot find them on that kind of image.
+the releases that cannot find them on that kind of image. `quelm-sim lint IMAGE` gives each good image
+the folder's findings and catches each bad one with its checks; and the guide's own burning command
+makes the same bytes twice, an image that runs and lints as its folder.
 
     disk_images.py QUELM-SIM PROJECT-DIR WORK-DIR
 """
+import json
+import os
+import re
+import shlex
 import shutil
 import subprocess
 import sys
@@ -58,15 +64,110 @@ CASES = [
      GENISOIMAGE_LOWER_CASE, NT3 | {"nt4", "2000"}),
 ]
 
+# The image checks lint must report on each bad image (with the folder's own checks beside them), by
+# image name: a long name mastered without Joliet, with Rock Ridge alone, with Joliet (which NT 3.x
+# does not read), on a floppy (8.3 names alone on NT 3.1), a name in small letters.
+LINT_CATCHES = {
+    "long-plain.iso": {"missing-file"},
+    "long-rock-ridge.iso": {"missing-file", "rock-ridge-only-name"},
+    "long-xorriso.iso": {"missing-file", "rock-ridge-only-name"},
+    "long-joliet.iso": {"name-not-on-release"},
+    "long-xorriso-joliet.iso": {"name-not-on-release"},
+    "long.img": {"name-not-on-release"},
+    "lower.iso": {"name-not-on-release", "lower-case-iso-name"},
+}
+IMAGE_CHECKS = {"image-lacks-ini", "name-not-on-release", "joliet-name-cut", "lower-case-iso-name",
+                "path-too-deep", "rock-ridge-only-name", "names-fold-together"}
+
 # The example disk's machine, as the recorded --all-os runs take it.
 RUN = ["--all-os", "--pci", "01:00.0=1A2B:3C4D", "--answer", "CANCEL", "--installer", "present"]
 
 
-def run(command):
+def run(command, statuses=(0,)):
     done = subprocess.run(command, capture_output=True, text=True)
-    if done.returncode != 0:
+    if done.returncode not in statuses:
         raise SystemExit(f"{' '.join(command)}: status {done.returncode}\n{done.stderr}")
     return done.stdout
+
+
+def lint(quelm_sim, disk):
+    """lint's findings of a disk as (file, line, column, check, message), each file without the disk's
+    own path, so that a folder's and an image's compare; and its status."""
+    done = subprocess.run([quelm_sim, "lint", str(disk), "--installer", "present", "--json"],
+                          capture_output=True, text=True)
+    if done.returncode not in (0, 1):
+        raise SystemExit(f"lint {disk}: status {done.returncode}\n{done.stderr}")
+    findings = []
+    for line in done.stdout.splitlines():
+        finding = json.loads(line)
+        name = re.split(r"[:/\\]", finding["file"])[-1]
+        findings.append((name, finding["line"], finding["column"], finding["check"], finding["message"]))
+    return findings, done.returncode
+
+
+def guide_command(project):
+    """The burning command of the guide, as its one `xorriso -as mkisofs` line gives it."""
+    guide = (project / "docs/disk-authoring.md").read_text(encoding="utf-8")
+    lines = [line for line in guide.splitlines() if line.startswith("xorriso -as mkisofs ")]
+    if len(lines) != 1:
+        raise SystemExit(f"docs/disk-authoring.md: expected one xorriso -as mkisofs line, found {len(lines)}")
+    command = shlex.split(lines[0].split("  #")[0])
+    if command[-3] != "-o":
+        raise SystemExit(f"the guide's command must end in -o IMAGE FOLDER: {lines[0]}")
+    return command
+
+
+def check_lint_command(quelm_sim, project, work):
+    """lint's answers about an image as a whole: the path it prints in text and JSON alike, --fix
+    refused, an image without QUELM.INI, one that is no image."""
+    failures = []
+    image = work / "long-joliet.iso"
+    text = run([quelm_sim, "lint", str(image)], statuses=(1,))
+    paths = {json.loads(line)["file"] for line in run([quelm_sim, "lint", str(image), "--json"], (1,)).splitlines()}
+    if paths != {f"{image}:QUELM.INI"} or not text.startswith(f"{image}:QUELM.INI:"):
+        failures.append(f"lint names the image's QUELM.INI otherwise in text and JSON: {paths}\n{text}")
+    empty = work / "no-ini"
+    empty.mkdir()
+    (empty / "README.TXT").write_text("hello\n")
+    run(["genisoimage", "-quiet", "-J", "-o", str(work / "no-ini.iso"), str(empty)])
+    (work / "broken.iso").write_bytes(b"\0" * 40000)
+    for name, arguments, says in (
+            ("--fix on an image", [str(image), "--fix"], "does not edit the image"),
+            ("an image without QUELM.INI", [str(work / "no-ini.iso")], "no Windows release finds QUELM.INI"),
+            ("no image at all", [str(work / "broken.iso")], "broken.iso: ")):
+        done = subprocess.run([quelm_sim, "lint", *arguments], capture_output=True, text=True)
+        if done.returncode != 2 or says not in done.stderr or done.stdout:
+            failures.append(f"lint {name}: status {done.returncode}, stderr {done.stderr!r}, stdout {done.stdout!r}")
+    print(f"{'FAIL' if failures else 'ok  '} lint's answers about an image as a whole")
+    return failures
+
+
+def check_guide_command(quelm_sim, project, work, machine):
+    """The guide's command on two copies of the example disk with other file times: the same bytes,
+    the folder's rows on every release, and the folder's (clean) lint."""
+    failures = []
+    command = guide_command(project)
+    images = []
+    for copy, stamp in (("first", 1000000000), ("second", 1700000000)):
+        folder = work / "burn" / copy / "disk"
+        shutil.copytree(project / "examples/disk", folder)
+        for path in [folder, *folder.rglob("*")]:
+            os.utime(path, (stamp, stamp))
+        image = work / "burn" / copy / "driver.iso"
+        run([*command[:-2], str(image), str(folder)])
+        images.append(image)
+    if images[0].read_bytes() != images[1].read_bytes():
+        failures.append("the guide's command gave two images that differ")
+    folder = project / "examples/disk"
+    for json_option in ([], ["--json"]):
+        if run([quelm_sim, "run", str(images[0]), *RUN, *machine, *json_option]) != run(
+                [quelm_sim, "run", str(folder), *RUN, *machine, *json_option]):
+            failures.append(f"the guide's image runs otherwise than its folder{' (--json)' if json_option else ''}")
+    on_image, status = lint(quelm_sim, images[0])
+    if (on_image, status) != lint(quelm_sim, folder) or status != 0:
+        failures.append(f"the guide's image does not lint clean as its folder: {on_image}")
+    print(f"{'FAIL' if failures else 'ok  '} the guide's command: {shlex.join(command)}")
+    return failures
 
 
 def missing_on(rows):
@@ -103,7 +204,19 @@ def main():
                 failures.append(f"{name}: missing on {sorted(missing_on(rows))}, expected {sorted(expected)}\n{rows}")
             if missing_on(run([quelm_sim, "run", str(folder), *RUN, *machine])):
                 failures.append(f"{name}: the folder itself has a file missing")
+        on_image, _ = lint(quelm_sim, image)
+        on_folder, _ = lint(quelm_sim, folder)
+        image_checks = {finding[3] for finding in on_image} - {finding[3] for finding in on_folder}
+        catches = LINT_CATCHES.get(image_name, set())
+        if image_checks != catches:
+            failures.append(f"{name}: lint's checks of the image beyond the folder's are {sorted(image_checks)}, "
+                            f"expected {sorted(catches)}\n{on_image}")
+        if not catches and on_image != on_folder:
+            failures.append(f"{name}: lint gives the image other findings than its folder\n"
+                            f"--- folder\n{on_folder}\n--- image\n{on_image}")
         print(f"{'FAIL' if len(failures) > failed_before else 'ok  '} {name}")
+    failures += check_guide_command(quelm_sim, project, work, machine)
+    failures += check_lint_command(quelm_sim, project, work)
     if failures:
         print("\n".join(failures))
         return 1

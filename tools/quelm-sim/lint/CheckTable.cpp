@@ -9,6 +9,7 @@ namespace {
 constexpr const char* kReadingScript = "the releases whose script holds the line";
 constexpr const char* kEvery = "every release";
 constexpr const char* kNineX = "Windows 95, 98 and Me, Win32s";
+constexpr const char* kImageReaders = "the releases that read the image so (each finding names them)";
 
 }  // namespace
 
@@ -147,6 +148,34 @@ const std::vector<Check>& Checks() {
        "a name the disk uses (a `[SubDir]` folder, "
        "an `Exec` file or folder) that a CD without long names cannot carry",
        "every release, from a CD without long names"},
+      // The disk as burnt: an image, read as each release reads it.
+      {"image-lacks-ini", Severity::kError,
+       "a release that finds no `QUELM.INI` on the image (another tree, a name in small letters, Rock Ridge "
+       "alone): no script runs there, and the `NotSupport` message it shows is empty",
+       kImageReaders},
+      {"name-not-on-release", Severity::kError,
+       "a file or folder the INI names (`vadrun.exe`, a `[SubDir]` folder, an `Exec` file or folder) that "
+       "lint's reading of the image has and a release's does not, or has under another name "
+       "(`READ_ME_.TXT` for `Read me first.txt`)",
+       kImageReaders},
+      {"joliet-name-cut", Severity::kWarning,
+       "a Joliet name of 64 characters, the length mastering tools cut longer names to: the name the INI "
+       "gives is not found",
+       "Windows 95 and later, NT 4.0 and later (the releases that read Joliet)"},
+      {"lower-case-iso-name", Severity::kWarning,
+       "an ISO 9660 name in small letters: not found, nor anything in such a folder",
+       "Windows NT 3.1 to 2000"},
+      {"path-too-deep", Severity::kWarning,
+       "an ISO 9660 path of more than eight names, or any path longer than 255 characters: beyond ISO "
+       "9660's limits and near Windows' 260",
+       kImageReaders},
+      {"rock-ridge-only-name", Severity::kWarning,
+       "a name that only the Rock Ridge entries give (`genisoimage -R` without `-J`): no Windows reads them",
+       kEvery},
+      {"names-fold-together", Severity::kWarning,
+       "two names of one folder that a release takes for one (case, `;1`, a trailing dot): only the first is "
+       "found",
+       kImageReaders},
       {"lint-directive", Severity::kWarning, "a `; quelm-lint: disable=` comment that names no check",
        "none"},
   };

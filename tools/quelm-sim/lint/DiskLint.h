@@ -12,6 +12,7 @@
 #include "pci/PciIds.h"
 #include "sim/SimFileSystem.h"
 #include "sim/SimProfile.h"
+#include "sim/WindowsReleases.h"
 
 namespace quelm::tool {
 
@@ -87,6 +88,17 @@ struct DiskToLint {
   // (medium/ReleaseView.h); null for a folder.
   const Medium* medium = nullptr;
 };
+
+// An image as lint reads it: drive D: as the release that reads the most of any image sees it (the
+// newest: Joliet where there is one, ISO 9660 names in any case, long FAT names), the image checks
+// saying where other releases see less; and its QUELM.INI as the releases find it, from that drive
+// or else from the first release's that has one. Nothing where no release finds one.
+struct ImageDisk {
+  sim::FileSystem files;
+  std::optional<std::string> ini;
+};
+ImageDisk ImageDiskOf(const Medium& medium, uint32_t codePage);
+const sim::WindowsRelease& WidestReadingRelease();
 
 // Every finding, by line and column. The file is read as the launcher reads it (the simulated profile
 // reader, the comma rule, the command table, the buffer sizes, the number reading) and compared with

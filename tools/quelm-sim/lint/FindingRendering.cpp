@@ -34,6 +34,43 @@ size_t CharactersOf(std::string_view utf8) {
   }));
 }
 
+// The byte offset in UTF-8 text where its character `index` begins; its size past the last.
+size_t OffsetOfCharacter(std::string_view utf8, size_t index) {
+  size_t seen = 0;
+  for (size_t at = 0; at < utf8.size(); ++at) {
+    if ((utf8[at] & 0xC0) == 0x80) continue;
+    if (seen++ == index) return at;
+  }
+  return utf8.size();
+}
+
+// A line is shown whole up to this many characters; a longer one (an image read as text, a file of one
+// long line) as the part around the column, so that the finding stays readable in a terminal.
+constexpr size_t kExcerptWidth = 160;
+constexpr size_t kExcerptBefore = 60;  // characters kept before the column
+constexpr std::string_view kCutMark = "...";
+
+struct Excerpt {
+  std::string text;
+  size_t caret = 0;  // the column's character in `text`, from 0
+};
+
+Excerpt ExcerptOf(std::string_view source, unsigned column, uint32_t codePage) {
+  const size_t before = std::min<size_t>(column - 1, source.size());
+  Excerpt excerpt{ShownLine(source, codePage), CharactersOf(ShownLine(source.substr(0, before), codePage))};
+  const size_t total = CharactersOf(excerpt.text);
+  if (total <= kExcerptWidth) return excerpt;
+  size_t first = excerpt.caret > kExcerptBefore ? excerpt.caret - kExcerptBefore : 0;
+  const size_t last = std::min(total, first + kExcerptWidth);
+  if (last - first < kExcerptWidth) first = last - kExcerptWidth;  // the line's end: as wide as elsewhere
+  const size_t from = OffsetOfCharacter(excerpt.text, first);
+  const std::string middle = excerpt.text.substr(from, OffsetOfCharacter(excerpt.text, last) - from);
+  const bool cutBefore = first > 0;
+  excerpt.text = std::string(cutBefore ? kCutMark : "") + middle + std::string(last < total ? kCutMark : "");
+  excerpt.caret = excerpt.caret - first + (cutBefore ? kCutMark.size() : 0);
+  return excerpt;
+}
+
 const char* FileFixName(FileFix fix) {
   switch (fix) {
     case FileFix::kNone:
@@ -53,7 +90,8 @@ const char* FileFixName(FileFix fix) {
 std::string FindingPath(const Finding& finding, const std::string& iniPath) {
   if (finding.file.empty()) return iniPath;
   // The typed path keeps its own separators, so that an editor given it jumps there as well.
-  const size_t cut = iniPath.find_last_of("/\\");
+  // An image's QUELM.INI is "driver.iso:QUELM.INI", and its other files are beside it after the colon.
+  const size_t cut = iniPath.find_last_of("/\\:");
   const std::string folder = cut == std::string::npos ? "" : iniPath.substr(0, cut + 1);
   return folder + finding.file;
 }
@@ -67,11 +105,9 @@ std::string RenderFindings(const std::vector<Finding>& findings, const std::stri
     const std::string number = std::to_string(finding.line);
     const std::string gutter(number.size() + 1, ' ');
     if (finding.line != 0) {
-      const std::string_view source = finding.source;
-      const size_t before = std::min<size_t>(finding.column - 1, source.size());
-      out += " " + number + " | " + ShownLine(source, codePage) + "\n";
-      out += gutter + " | " + std::string(CharactersOf(ShownLine(source.substr(0, before), codePage)), ' ') +
-             "^\n";
+      const Excerpt excerpt = ExcerptOf(finding.source, finding.column, codePage);
+      out += " " + number + " | " + excerpt.text + "\n";
+      out += gutter + " | " + std::string(excerpt.caret, ' ') + "^\n";
     }
     for (const std::string& note : finding.notes) out += gutter + " = note: " + Shown(note, codePage) + "\n";
     if (!finding.help.empty()) out += gutter + " = help: " + Shown(finding.help, codePage) + "\n";

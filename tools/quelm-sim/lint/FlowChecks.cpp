@@ -10,6 +10,7 @@
 #include "config/Capacities.h"
 #include "config/FieldList.h"
 #include "lint/Linter.h"
+#include "medium/ReleaseView.h"
 #include "probe/SystemProbe.h"
 #include "sim/SimMachine.h"
 #include "sim/WindowsReleases.h"
@@ -28,14 +29,17 @@ struct ReleaseGroup {
   std::vector<std::string> aliases;
 };
 
-std::vector<ReleaseGroup> ReleaseGroups() {
-  std::map<std::tuple<std::string, bool, size_t, bool, sim::PciAccess>, size_t> index;
+// On an image, releases that read it otherwise (another tree, small letters found or not) run apart.
+std::vector<ReleaseGroup> ReleaseGroups(const Medium* medium) {
+  std::map<std::tuple<std::string, bool, size_t, bool, sim::PciAccess, int, int>, size_t> index;
   std::vector<ReleaseGroup> groups;
   for (const sim::WindowsRelease& release : sim::WindowsReleases()) {
     const OsKind kind = ClassifyVersion(release.record);
     const sim::ProfileReading reading = sim::ProfileReadingOf(release.record, 1252);
+    const MediumReading onImage = medium != nullptr ? ReadingOf(*medium, release.record) : MediumReading{};
     const auto key = std::make_tuple(std::string(OsNameOf(kind)), reading.unicodeMark, reading.byteLimit,
-                                     reading.crEndsLine, sim::PciAccessOf(release.record));
+                                     reading.crEndsLine, sim::PciAccessOf(release.record),
+                                     static_cast<int>(onImage.tree), static_cast<int>(onImage.lowerCase));
     const auto [found, added] = index.try_emplace(key, groups.size());
     if (added) groups.push_back({&release, OsNameOf(kind), {}});
     groups[found->second].aliases.emplace_back(release.alias);
@@ -102,7 +106,7 @@ void Linter::CheckFlow() {
 
   // The file as each way of reading takes it, read once for all the machines that read it so.
   std::map<std::tuple<bool, size_t, bool>, std::shared_ptr<const sim::ProfileFile>> readings;
-  for (const ReleaseGroup& group : ReleaseGroups()) {
+  for (const ReleaseGroup& group : ReleaseGroups(disk_.medium)) {
     if (group.osName.empty() || scripted_.count(group.osName) == 0) continue;
     const sim::ProfileReading reading = sim::ProfileReadingOf(group.release->record, disk_.codePage);
     auto& read = readings[std::make_tuple(reading.unicodeMark, reading.byteLimit, reading.crEndsLine)];
@@ -124,6 +128,12 @@ void Linter::CheckFlow() {
         machine.codePage = disk_.codePage;
         machine.explainCardEntries = false;
         if (disk_.files != nullptr) machine.fileSystem = *disk_.files;
+        // An image is run as each release reads it, as run does; where it finds no QUELM.INI,
+        // image-lacks-ini says so and there is no script to follow.
+        if (disk_.medium != nullptr) {
+          machine.fileSystem.MapMedium('D', DriveView(*disk_.medium, group.release->record, disk_.codePage));
+          if (machine.fileSystem.EntryAt("D:\\QUELM.INI", 'D') != sim::FileSystem::Entry::kFile) continue;
+        }
         machine.fileSystem.PutFile("D:\\QUELM.INI", disk_.bytes);
         machine.givenProfiles["D:\\QUELM.INI"] = read;
         if (disk_.files == nullptr || disk_.installerJoinsLater)
@@ -169,7 +179,15 @@ void Linter::CheckFlow() {
           } else if (const auto* exec = std::get_if<sim::ExecEvent>(&event)) {
             if (!exec->opened)
               seen[{group.osName, index}].notOpened.try_emplace(Listed(group.aliases), exec->notOpened);
+          } else if (const auto* shell = std::get_if<sim::ShellEvent>(&event)) {
+            // What the run found missing on this release's drive, for the image checks to cite.
+            if (shell->fileExists == false)
+              missingOnRun_[Folded(shell->file)].insert(group.aliases.begin(), group.aliases.end());
+            if (shell->directory && shell->directoryExists == false)
+              missingOnRun_[Folded(*shell->directory)].insert(group.aliases.begin(), group.aliases.end());
           } else if (const auto* installer = std::get_if<sim::InstallerEvent>(&event)) {
+            if (!installer->started && !installer->foundAt)
+              missingOnRun_[Folded(kInstallerProgram)].insert(group.aliases.begin(), group.aliases.end());
             if (!installer->started && state == CardState::kRegistered)
               failingList.try_emplace(group.osName, index);
           } else if (const auto* list = std::get_if<sim::CardListEvent>(&event)) {

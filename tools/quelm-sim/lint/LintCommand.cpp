@@ -7,6 +7,7 @@
 
 #include "console/RunOptions.h"
 #include "lint/DiskLint.h"
+#include "medium/Medium.h"
 #include "sim/NearestWord.h"
 #include "sim/SimFileSystem.h"
 #include "sim/SimMachine.h"
@@ -24,6 +25,18 @@ struct NamedDisk {
   std::filesystem::path file;
   std::string path;
 };
+
+// An image named as a disk: a regular file whose name says it is one.
+bool IsImage(const std::string& typed) {
+  std::error_code error;
+  return IsImagePath(typed) && std::filesystem::is_regular_file(typed, error);
+}
+
+// An image's QUELM.INI is printed as "driver.iso:QUELM.INI": the image as typed, then the file in it,
+// a form editors and CI jobs take for a path with a member.
+std::string ImageIniPath(const std::string& typed) {
+  return typed + ":" + kIniName;
+}
 
 // A folder is a disk whose QUELM.INI lies at its root, found in any case as the launcher finds it; a
 // file is a disk's QUELM.INI. The path printed is the one typed, so that an editor jumps to it.
@@ -51,7 +64,10 @@ LintCommand::LintCommand(CLI::App& app)
           "lint",
           "Check disks for the mistakes the launcher passes over in silence; status 0 when clean, "
           "1 with findings, 2 when a disk cannot be read")) {
-  command_->add_option("DISK", disks_, "Disk folders (QUELM.INI at their root) or QUELM.INI files")
+  command_
+      ->add_option("DISK", disks_,
+                   "Disk folders (QUELM.INI at their root), QUELM.INI files, or disk images "
+                   "(.iso, .img, .ima), read as each Windows release reads them")
       ->required();
   command_->add_option("--codepage", codePage_, "The code page the disk's texts are written in")
       ->capture_default_str();
@@ -66,7 +82,7 @@ LintCommand::LintCommand(CLI::App& app)
   command_->add_flag(
       "--fix", fix_,
       "Mend what can be mended exactly (blanks, quotes, hexadecimal IDs, the file's encoding and "
-      "line ends) and keep the original beside the file as QUELM.INI.orig");
+      "line ends) and keep the original beside the file as QUELM.INI.orig; an image is not edited");
   command_->add_option(
       "--pci-ids", pciIds_,
       "Name the vendor and device of card entries from a pci.ids file, or with auto from the "
@@ -95,20 +111,52 @@ int LintCommand::Execute(std::ostream& out, std::ostream& errors) {
       throw UsageError(fault.what());
     }
   }
+  if (fix_) {
+    for (const std::string& typed : disks_) {
+      if (IsImage(typed)) {
+        throw UsageError("--fix does not edit the image \"" + typed +
+                         "\" in place: fix the disk folder it was made from, then master the image again");
+      }
+    }
+  }
   int status = 0;
   for (const std::string& typed : disks_) {
-    const NamedDisk named = DiskNamed(typed);
-    sim::FileSystem files;
-    files.MapDrive('D', named.folder);
-    const sim::HostFile contents = sim::ReadHostFile(named.file);
-    if (!contents.bytes) {
-      errors << "quelm-sim: " << EscapeForTerminal(named.path + ": " + contents.fault) << "\n";
-      status = 2;
-      continue;
-    }
     DiskToLint disk;
-    disk.bytes = *contents.bytes;
-    disk.files = &files;
+    std::optional<Medium> medium;
+    ImageDisk image;
+    sim::FileSystem files;
+    NamedDisk named;
+    if (IsImage(typed)) {
+      named.path = ImageIniPath(typed);
+      try {
+        medium = OpenMedium(typed);
+      } catch (const MediumError& fault) {
+        errors << "quelm-sim: " << EscapeForTerminal(typed + ": " + fault.what()) << "\n";
+        status = 2;
+        continue;
+      }
+      image = ImageDiskOf(*medium, codePage_);
+      if (!image.ini) {
+        errors << "quelm-sim: " << EscapeForTerminal(typed)
+               << ": no Windows release finds QUELM.INI in the image's root\n";
+        status = 2;
+        continue;
+      }
+      disk.bytes = *image.ini;
+      disk.files = &image.files;
+      disk.medium = &*medium;
+    } else {
+      named = DiskNamed(typed);
+      files.MapDrive('D', named.folder);
+      const sim::HostFile contents = sim::ReadHostFile(named.file);
+      if (!contents.bytes) {
+        errors << "quelm-sim: " << EscapeForTerminal(named.path + ": " + contents.fault) << "\n";
+        status = 2;
+        continue;
+      }
+      disk.bytes = *contents.bytes;
+      disk.files = &files;
+    }
     disk.codePage = codePage_;
     disk.installerJoinsLater = installer_ == "present";
     disk.skippedChecks.insert(skipped_.begin(), skipped_.end());

@@ -24,6 +24,7 @@ std::vector<Finding> Linter::Run() {
     CheckLineEnds();
     CheckDiskFiles();
     CheckFlow();
+    CheckMedium();
   }
   std::erase_if(findings_, [this](const Finding& finding) {
     const auto disabled = disabled_.find(finding.line);

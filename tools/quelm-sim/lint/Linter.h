@@ -19,6 +19,8 @@
 
 namespace quelm::tool::lint {
 
+struct ReleaseDrive;
+
 // What a finding says beyond its message.
 struct Advice {
   std::vector<std::string> notes;
@@ -162,6 +164,29 @@ class Linter {
   // Each part of a path on the disk that a plain ISO 9660 CD cannot carry, once per path.
   void CheckShortNames(const std::string& path, Place place, const std::string& where);
 
+  // --- The image ----------------------------------------------------------------------------------
+
+  // Where the disk is an image: what each release's drive (the one run gives it) holds of what the file
+  // names, against the drive lint reads; and the image's names that some release reads otherwise.
+  void CheckMedium();
+  std::vector<ReleaseDrive> ReleaseDrives() const;
+  // A file or folder the disk's file names: where, for which systems, and what its absence does.
+  struct NamedOnDisk {
+    std::string path;  // from the disk's root: "\README.TXT"
+    bool folder = false;
+    Place place;
+    std::string what;
+    std::set<std::string> systems;
+    std::string consequence;
+  };
+  std::vector<NamedOnDisk> NamesOnDisk() const;
+  void CheckIniOnReleases(const std::vector<ReleaseDrive>& drives);
+  void CheckNamedOnReleases(const std::vector<ReleaseDrive>& drives, const NamedOnDisk& named);
+  // A name lint's drive lacks that the image holds cut short or as a Rock Ridge name alone.
+  void ExplainMissing(const ReleaseDrive& widest, const NamedOnDisk& named);
+  void CheckImageNames(const std::vector<ReleaseDrive>& drives);
+  void CheckFoldedNames(const std::vector<ReleaseDrive>& drives);
+
   // --- The flow of each script ------------------------------------------------------------------------
 
   // Runs each script, by the launcher's own code, on the reference machines of each release, and
@@ -201,6 +226,11 @@ class Linter {
   std::map<std::string, Place> installs_;                        // systems whose script reaches Install
   std::map<std::string, std::vector<TokenPlace>> scriptTokens_;  // by system: its script's tokens
   std::set<std::string> shortNamesChecked_;
+  std::set<std::string> mediumNamesReported_;
+  // By the folded path the shell was asked to open (or kInstallerProgram): the releases on whose
+  // drive a reference run found it missing.
+  std::map<std::string, std::set<std::string>>
+      missingOnRun_;  // folded: image names a finding at a line has named
 };
 
 }  // namespace quelm::tool::lint

@@ -340,6 +340,8 @@ TEST(DiskLint, AFindingInAnotherFileIsShownBesideQuelmIni) {
       {"beside it, slashes", "AUTORUN.INF", "cds/driver/QUELM.INI", "cds/driver/AUTORUN.INF"},
       {"beside it, backslashes", "AUTORUN.INF", "D:\\driver\\QUELM.INI", "D:\\driver\\AUTORUN.INF"},
       {"a bare file name", "AUTORUN.INF", "QUELM.INI", "AUTORUN.INF"},
+      {"an image's file", "AUTORUN.INF", "cds/driver.iso:QUELM.INI", "cds/driver.iso:AUTORUN.INF"},
+      {"an image's own finding", "", "cds/driver.iso:QUELM.INI", "cds/driver.iso:QUELM.INI"},
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
@@ -355,6 +357,44 @@ TEST(DiskLint, AFindingInAnotherFileIsShownBesideQuelmIni) {
       quoted += c == '\\' ? std::string("\\\\") : std::string(1, c);
     const std::string json = tool::RenderFindingsJson({finding}, test.iniPath, 1252);
     EXPECT_NE(std::string::npos, json.find("\"file\":\"" + quoted + "\"")) << json;
+  }
+}
+
+// A long line (an image read as text is one of 20,000 characters) is shown as the part around its
+// column, cut marks where it is cut, the caret still under the column's character.
+TEST(DiskLint, ALongSourceLineIsShownAroundItsColumn) {
+  std::string digits;
+  for (int i = 0; i < 300; ++i) digits += static_cast<char>('0' + i % 10);
+  const std::string accented = std::string(150, '\xE9') + "X" + std::string(150, '\xE9');  // é in 1252
+  struct Case {
+    const char* name;
+    std::string source;
+    unsigned column;
+    std::string shown;  // the line under the message, after " 1 | "
+    size_t caret;       // blanks before the caret
+  };
+  const Case cases[] = {
+      {"a short line whole", "W98=DetectCard", 5, "W98=DetectCard", 4},
+      {"a line of 160 whole", digits.substr(0, 160), 160, digits.substr(0, 160), 159},
+      {"near its beginning", digits, 3, digits.substr(0, 160) + "...", 2},
+      {"in its middle", digits, 151, "..." + digits.substr(90, 160) + "...", 63},
+      {"at its end", digits, 300, "..." + digits.substr(140), 162},
+      {"past its end", digits, 1000, "..." + digits.substr(140), 163},
+      {"characters of two bytes", accented, 151,
+       "..." + std::string(60, '\xE9') + "X" + std::string(99, '\xE9') + "...", 63},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    tool::Finding finding;
+    finding.line = 1;
+    finding.column = test.column;
+    finding.check = "x";
+    finding.source = test.source;
+    const std::string text = tool::RenderFindings({finding}, "QUELM.INI", 1252);
+    const std::string expected = "QUELM.INI:1:" + std::to_string(test.column) + ": warning:  [x]\n 1 | " +
+                                 sim::ToUtf8(test.shown, 1252) + "\n   | " + std::string(test.caret, ' ') +
+                                 "^\n";
+    EXPECT_EQ(expected, text);
   }
 }
 

@@ -58,6 +58,7 @@ target_compile_options(quelm_medium PRIVATE ${QUELM_WARNINGS})
 
 # lint and what it reads card entries with: in the tool, and in the fuzz build's lint target.
 set(QUELM_LINT_SOURCES
+  ${PROJECT_SOURCE_DIR}/tools/quelm-sim/lint/AutoRunChecks.cpp
   ${PROJECT_SOURCE_DIR}/tools/quelm-sim/lint/CardListChecks.cpp
   ${PROJECT_SOURCE_DIR}/tools/quelm-sim/lint/CheckTable.cpp
   ${PROJECT_SOURCE_DIR}/tools/quelm-sim/lint/Directives.cpp

@@ -9,6 +9,8 @@ namespace {
 constexpr const char* kReadingScript = "the releases whose script holds the line";
 constexpr const char* kEvery = "every release";
 constexpr const char* kNineX = "Windows 95, 98 and Me, Win32s";
+constexpr const char* kAutoRunning =
+    "the releases that run AutoRun from a CD: Windows 95 to 11, NT 4.0 included";
 
 }  // namespace
 
@@ -147,6 +149,26 @@ const std::vector<Check>& Checks() {
        "a name the disk uses (a `[SubDir]` folder, "
        "an `Exec` file or folder) that a CD without long names cannot carry",
        "every release, from a CD without long names"},
+      // AUTORUN.INF, read per release as AutoRun reads it (autorun/AutoRun.h).
+      {"autorun-no-section", Severity::kWarning,
+       "`AUTORUN.INF` has no `[autorun]` section: AutoRun starts nothing, and the user must find QUELM.EXE",
+       kAutoRunning},
+      {"autorun-no-open", Severity::kWarning,
+       "`[autorun]` names no program the release reads (no `open=`; `shellexecute=` only where the release "
+       "reads it): AutoRun starts nothing",
+       kAutoRunning},
+      {"autorun-program-missing", Severity::kError,
+       "the program `open=` or `shellexecute=` names is not on the disk as a release reads it: AutoRun "
+       "starts nothing there",
+       kAutoRunning},
+      {"autorun-unquoted-blank", Severity::kError,
+       "a program name with a blank and no quotes (the profile reader removes quotes around a whole value): "
+       "the launcher reads the rest of its own name as its command tail, so its base directory is wrong",
+       kAutoRunning},
+      {"autorun-not-started", Severity::kWarning,
+       "AutoRun starts a program that is not the launcher (another program, a 16-bit one), or no release "
+       "runs the entry at all (a floppy): the user starts QUELM.EXE from Explorer, in its own folder",
+       kAutoRunning},
       {"lint-directive", Severity::kWarning, "a `; quelm-lint: disable=` comment that names no check",
        "none"},
   };

@@ -203,4 +203,7 @@ class Linter {
   std::set<std::string> shortNamesChecked_;
 };
 
+// The findings in the disk's AUTORUN.INF, each with the releases that meet it (AutoRunChecks.cpp).
+std::vector<Finding> CheckAutoRun(const DiskToLint& disk);
+
 }  // namespace quelm::tool::lint

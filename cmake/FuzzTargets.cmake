@@ -21,7 +21,7 @@ target_compile_options(quelm_medium PRIVATE ${QUELM_FUZZ_FLAGS})
 find_package(nlohmann_json 3 REQUIRED)
 add_library(quelm_lint STATIC ${QUELM_LINT_SOURCES})
 target_include_directories(quelm_lint PUBLIC ${PROJECT_SOURCE_DIR}/tools/quelm-sim)
-target_link_libraries(quelm_lint PUBLIC quelm_sim nlohmann_json::nlohmann_json)
+target_link_libraries(quelm_lint PUBLIC quelm_medium nlohmann_json::nlohmann_json)
 target_compile_options(quelm_lint PRIVATE ${QUELM_FUZZ_FLAGS})
 
 enable_testing()

@@ -2,9 +2,15 @@
 // image meets it, and a floppy, which no release runs AutoRun from, gets the one note-like warning.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "autorun/AutoRun.h"
+#include "console/RunOptions.h"
 #include "lint/DiskLint.h"
 #include "medium/Medium.h"
 #include "support/DiskImages.h"
@@ -99,6 +105,67 @@ TEST(AutoRunLint, EachFindingNamesTheReleasesWhoseViewMeetsIt) {
       }
     }
     EXPECT_EQ(c.expected, actual);
+  }
+}
+
+// The releases a finding's first note names: "on every release that runs AutoRun from this disk", or
+// "on 95, 98, ...".
+std::set<std::string> ReleasesNamed(const Finding& finding, const std::set<std::string>& running) {
+  if (finding.notes.empty()) return running;
+  const std::string& note = finding.notes.front();
+  if (note.rfind("on every release", 0) == 0) return running;
+  std::set<std::string> named;
+  if (note.rfind("on ", 0) != 0) return named;
+  std::stringstream list(note.substr(3));
+  for (std::string alias; std::getline(list, alias, ',');)
+    named.insert(alias.substr(alias.find_first_not_of(' ')));
+  return named;
+}
+
+TEST(AutoRunLint, LintAndRunAgreeOnWhoStartsTheLauncher) {
+  // On every release, run starts the launcher by AutoRun exactly where AutoRun runs from a CD and lint
+  // reports nothing that keeps it from starting the launcher there.
+  const char* disks[] = {"lint/autorun-no-section",
+                         "lint/autorun-no-open",
+                         "lint/autorun-program-missing",
+                         "lint/autorun-unquoted-blank",
+                         "lint/autorun-not-started",
+                         "disks/autorun",
+                         "lint/clean"};
+  const std::set<std::string> blocking = {"autorun-no-section", "autorun-no-open", "autorun-program-missing",
+                                          "autorun-not-started"};
+  std::set<std::string> running;
+  for (const sim::WindowsRelease& release : sim::WindowsReleases()) {
+    if (RuleOf(release.record, DiskKind::kCd).runsEntry) running.insert(release.alias);
+  }
+  for (const char* name : disks) {
+    SCOPED_TRACE(name);
+    const std::filesystem::path path = std::filesystem::path(QUELM_TEST_DATA_DIR) / name;
+    sim::FileSystem files;
+    files.MapDrive('D', path);
+    DiskToLint disk;
+    disk.bytes = files.ReadFile("D:\\QUELM.INI", 'D').value_or("");
+    disk.files = &files;
+    std::set<std::string> blocked;
+    for (const Finding& finding : LintDisk(disk)) {
+      if (finding.file != "AUTORUN.INF" || blocking.count(finding.check) == 0) continue;
+      for (const std::string& alias : ReleasesNamed(finding, running)) blocked.insert(alias);
+    }
+    for (const sim::WindowsRelease& release : sim::WindowsReleases()) {
+      SCOPED_TRACE(release.alias);
+      RunOptions options;
+      options.disk = path.string();
+      options.os = release.alias;
+      sim::SimMachine machine;
+      ApplyOptions(options, machine);
+      machine.RunLauncher();
+      const auto starts = machine.EventsOf<sim::StartEvent>();
+      ASSERT_EQ(1u, starts.size());
+      const bool byAutoRun = starts.front().launch && starts.front().launch->startedBy == "autorun";
+      const bool lintSaysSo = running.count(release.alias) != 0 && blocked.count(release.alias) == 0 &&
+                              files.EntryAt("D:\\AUTORUN.INF", 'D') == sim::FileSystem::Entry::kFile;
+      EXPECT_EQ(lintSaysSo, byAutoRun);
+    }
   }
 }
 

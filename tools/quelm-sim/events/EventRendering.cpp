@@ -89,6 +89,7 @@ struct JsonEvent {
                             {"commandTail", Text(launch.commandTail)},
                             {"currentDirectory", Text(launch.currentDirectory)},
                             {"why", Text(launch.why)},
+                            {"asksFirst", launch.asksFirst},
                             {"notes", notes}};
     }
     return event;

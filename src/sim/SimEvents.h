@@ -23,6 +23,9 @@ struct LaunchRecord {
   std::string why;
   std::vector<std::string> notes;
   bool asksFirst = false;  // AutoPlay's dialog asked first, and the user chose to run the program
+  // What Explorer shows for the drive, from AUTORUN.INF's label= and icon=; empty where not given.
+  std::string driveLabel;
+  std::string driveIcon;
 };
 
 struct StartEvent {

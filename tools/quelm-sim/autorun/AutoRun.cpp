@@ -213,6 +213,9 @@ LauncherStart PlanStart(const AutoRunFile& file, const VersionRecord& version, D
   const AutoRunRule rule = RuleOf(version, kind);
   const AutoRunCommand* entry = EntryRun(file, rule);
   LauncherStart start;
+  // The label "can contain spaces" and the icon file may carry an index (AutoRun.inf entries).
+  start.driveLabel = file.label;
+  start.driveIcon = file.icon;
   const bool launches =
       entry != nullptr && entry->namesLauncher && entry->programExists && entry->win32Program != false;
   if (rule.runsEntry && launches && asked != StartedBy::kExplorer) {

@@ -98,6 +98,8 @@ struct LauncherStart {
   std::vector<std::string> notes;  // what was taken where Windows' documents are silent; what starts instead
   // The start is the one every run had before AUTORUN.INF was read: Explorer, D:\QUELM.EXE, no tail.
   bool plain = false;
+  std::string driveLabel;  // label= and icon= as read, for what Explorer shows for the drive
+  std::string driveIcon;
 };
 
 // The start on a release: `asked` is --started-by (autorun or explorer), nothing for the default,

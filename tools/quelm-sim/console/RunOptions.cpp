@@ -245,8 +245,9 @@ void ApplyStart(const RunOptions& options, DiskKind kind, sim::SimMachine& machi
   machine.commandLine = start.commandLine;
   machine.launcherDirectory = start.launcherDirectory;
   machine.launch =
-      sim::LaunchRecord{StartedByName(start.by), start.program, start.commandLine, "",
-                        start.currentDirectory,  start.why,     start.notes,       start.asksFirst};
+      sim::LaunchRecord{StartedByName(start.by), start.program,  start.commandLine, "",
+                        start.currentDirectory,  start.why,      start.notes,       start.asksFirst,
+                        start.driveLabel,        start.driveIcon};
 }
 
 }  // namespace

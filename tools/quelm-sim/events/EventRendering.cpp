@@ -71,6 +71,9 @@ std::string LaunchText(const sim::StartEvent& e) {
                     launch.commandTail + "\", current directory \"" + launch.currentDirectory +
                     "\"\n  Why: " + launch.why;
   for (const std::string& note : launch.notes) out += "\n  Note: " + note;
+  if (!launch.driveLabel.empty() || !launch.driveIcon.empty()) {
+    out += "\n  Drive: label \"" + launch.driveLabel + "\", icon \"" + launch.driveIcon + "\" (AUTORUN.INF)";
+  }
   return out;
 }
 
@@ -90,6 +93,8 @@ struct JsonEvent {
                             {"currentDirectory", Text(launch.currentDirectory)},
                             {"why", Text(launch.why)},
                             {"asksFirst", launch.asksFirst},
+                            {"driveLabel", Text(launch.driveLabel)},
+                            {"driveIcon", Text(launch.driveIcon)},
                             {"notes", notes}};
     }
     return event;

@@ -16,9 +16,9 @@ std::string Upper(std::string text) {
   return text;
 }
 
-// The drive's path for a name the entry gives: "relative to the root" (AutoRun.inf entries: "If no
-// path is specified, the file must be in the drive's root directory"), from the root where it begins
-// with a backslash, as written where it has a drive.
+// The drive's path for a name the entry gives: below the root (a name without a path lies in the
+// drive's root directory, MSDN's AutoRun.inf entries say), from the root where it begins with a
+// backslash, as written where it has a drive.
 std::string OnDrive(char drive, const std::string& name) {
   if (name.size() >= 2 && name[1] == ':') return name;
   const std::string root = std::string(1, drive) + ":";

@@ -42,8 +42,10 @@ add_library(quelm_sim STATIC
 target_link_libraries(quelm_sim PUBLIC quelm_core)
 target_compile_options(quelm_sim PRIVATE ${QUELM_WARNINGS})
 
-# The reader of disk images, shared by quelm-sim's commands and fuzzed on its own.
+# The reader of disk images and the AutoRun model, shared by quelm-sim's commands; the reader is fuzzed
+# on its own.
 add_library(quelm_medium STATIC
+  tools/quelm-sim/autorun/AutoRun.cpp
   tools/quelm-sim/medium/FatImage.cpp
   tools/quelm-sim/medium/ImageBytes.cpp
   tools/quelm-sim/medium/Iso9660.cpp
@@ -56,6 +58,7 @@ target_compile_options(quelm_medium PRIVATE ${QUELM_WARNINGS})
 
 # lint and what it reads card entries with: in the tool, and in the fuzz build's lint target.
 set(QUELM_LINT_SOURCES
+  ${PROJECT_SOURCE_DIR}/tools/quelm-sim/lint/AutoRunChecks.cpp
   ${PROJECT_SOURCE_DIR}/tools/quelm-sim/lint/CardListChecks.cpp
   ${PROJECT_SOURCE_DIR}/tools/quelm-sim/lint/CheckTable.cpp
   ${PROJECT_SOURCE_DIR}/tools/quelm-sim/lint/Directives.cpp

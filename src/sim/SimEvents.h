@@ -12,6 +12,22 @@
 
 namespace quelm::sim {
 
+// How the launcher was started, where a run says so (a disk with AUTORUN.INF, or --started-by): who
+// started it, which program, the command tail and current directory it got, and by which rule.
+struct LaunchRecord {
+  std::string startedBy;  // "autorun", "explorer" or "command"
+  std::string program;    // "D:\SETUP\QUELM.EXE"
+  std::string commandLine;
+  std::string commandTail;  // as the launcher reads it from the command line
+  std::string currentDirectory;
+  std::string why;
+  std::vector<std::string> notes;
+  bool asksFirst = false;  // AutoPlay's dialog asked first, and the user chose to run the program
+  // What Explorer shows for the drive, from AUTORUN.INF's label= and icon=; empty where not given.
+  std::string driveLabel;
+  std::string driveIcon;
+};
+
 struct StartEvent {
   std::string osName;
   std::string windows;                // the release the machine is, or its raw version record
@@ -23,8 +39,9 @@ struct StartEvent {
   std::string installDir;
   std::optional<bool> installDirExists;  // nothing where it lies on no simulated drive
   int32_t usbSupplementInstalled = 0;
-  std::string pciAccess;        // how the real program reaches the configuration space here
-  std::string noScriptBecause;  // where there is no script: why, as the file shows it
+  std::string pciAccess;               // how the real program reaches the configuration space here
+  std::string noScriptBecause;         // where there is no script: why, as the file shows it
+  std::optional<LaunchRecord> launch;  // nothing where the start is the plain one every run had before
 };
 
 // A script token as the interpreter took it, and what it does with it.

@@ -56,6 +56,8 @@ class SimMachine final : public Platform, public RunObserver {
   // launcher's folder and the current directory. Nothing is there unless a run puts it there.
   std::vector<std::string> searchPath;
   std::string commandLine = "QUELM.EXE";
+  // How the launcher was started, for the start event; nothing for the plain start.
+  std::optional<LaunchRecord> launch;
   InstallerBehaviour installer;
   ScreenSize screen{640, 480};
   std::deque<int32_t> answers;             // message-box answers in order; OK once they run out

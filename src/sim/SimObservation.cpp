@@ -6,6 +6,7 @@
 #include "card/CardDetection.h"
 #include "config/Capacities.h"
 #include "handoff/ShellLaunch.h"
+#include "probe/SystemProbe.h"
 #include "sim/ScriptCause.h"
 #include "sim/SimMachine.h"
 #include "sim/SimText.h"
@@ -52,6 +53,9 @@ void SimMachine::OnEnvironmentRead(const RunRecord& record) {
   event.installDirExists = FolderExists(event.installDir);
   event.usbSupplementInstalled = record.usbSupplementInstalled ? 1 : 0;
   event.pciAccess = PciAccessName(EffectivePciAccess());
+  event.launch = launch;
+  // The tail as the launcher's own code reads it from the command line it got.
+  if (event.launch) event.launch->commandTail = CommandTail(commandLine.c_str());
   // The script the interpreter reads next, as it reads it, and the line that gives it.
   std::optional<ProfileFile> scratch;
   const ProfileFile* file = ProfileAt(record.iniPath.CStr(), scratch);

@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 
+#include "autorun/AutoRun.h"
 #include "config/Text.h"
 #include "medium/ReleaseView.h"
 #include "pci/PciFunctionText.h"
@@ -206,6 +207,49 @@ bool NamesImage(const std::string& path) {
   return !std::filesystem::is_directory(path, error) && IsImagePath(path);
 }
 
+// The launcher's start: the user's own command where the options give one, else as the release starts
+// it from this disk. The plain start (Explorer, D:\QUELM.EXE, no AUTORUN.INF) leaves the machine as
+// every run had it before AUTORUN.INF was read.
+void ApplyStart(const RunOptions& options, DiskKind kind, sim::SimMachine& machine) {
+  std::optional<StartedBy> asked;
+  if (options.startedBy) {
+    asked = StartedByNamed(*options.startedBy);
+    if (!asked) {
+      throw UsageError("bad --started-by \"" + *options.startedBy +
+                       "\": expected autorun, explorer or command");
+    }
+  }
+  const bool given =
+      options.startGiven || options.cwd != "D:\\" || !options.tail.empty() || options.launcherDir != "D:\\";
+  if (given && asked && *asked != StartedBy::kCommand) {
+    throw UsageError(std::string("--started-by ") + StartedByName(*asked) +
+                     " takes the start from the disk: leave out --cwd, --tail and --launcher-dir");
+  }
+  if (given || asked == StartedBy::kCommand) {
+    if (asked) {
+      sim::LaunchRecord launch;
+      launch.startedBy = "command";
+      launch.program =
+          options.launcherDir + (options.launcherDir.ends_with('\\') ? "" : "\\") + kLauncherFile;
+      launch.commandLine = machine.commandLine;
+      launch.currentDirectory = options.cwd;
+      launch.why = "asked for: the command line and current directory the options give";
+      machine.launch = std::move(launch);
+    }
+    return;
+  }
+  const AutoRunFile file = ReadAutoRunFile(machine.fileSystem, 'D', machine.version, machine.codePage);
+  const LauncherStart start = PlanStart(file, machine.version, kind, asked);
+  if (start.plain) return;
+  machine.currentDirectory = start.currentDirectory;
+  machine.commandLine = start.commandLine;
+  machine.launcherDirectory = start.launcherDirectory;
+  machine.launch =
+      sim::LaunchRecord{StartedByName(start.by), start.program,  start.commandLine, "",
+                        start.currentDirectory,  start.why,      start.notes,       start.asksFirst,
+                        start.driveLabel,        start.driveIcon};
+}
+
 }  // namespace
 
 std::vector<std::string> LoadRegistry(const RunOptions& options, sim::Registry& registry) {
@@ -356,6 +400,10 @@ std::vector<std::string> ApplyOptions(const RunOptions& options, sim::SimMachine
   for (const ImageDrive& image : images) {
     machine.fileSystem.MapMedium(image.letter, DriveView(image.medium, machine.version, machine.codePage));
   }
+  const bool floppy = std::any_of(images.begin(), images.end(), [](const ImageDrive& image) {
+    return image.letter == 'D' && image.medium.format != MediumFormat::kIso9660;
+  });
+  ApplyStart(options, floppy ? DiskKind::kFloppy : DiskKind::kCd, machine);
   return notes;
 }
 

@@ -30,6 +30,11 @@ struct RunOptions {
   std::optional<std::string> version;  // PLATFORM.MAJOR.MINOR[:SERVICETEXT], instead of `os`
   std::string cwd = "D:\\";
   std::string tail;
+  // autorun, explorer or command; nothing: AutoRun where the disk's AUTORUN.INF starts the launcher on
+  // the release, Explorer otherwise (autorun/AutoRun.h). A start given by --cwd, --tail or
+  // --launcher-dir (`startGiven`, or values other than the defaults) is a command of the user's own.
+  std::optional<std::string> startedBy;
+  bool startGiven = false;
   std::vector<std::string> drives;  // L=FOLDER or L=IMAGE
   std::vector<std::string> registryFiles;
   std::vector<std::string> answers;          // OK or CANCEL
@@ -52,12 +57,13 @@ struct RunOptions {
   bool json = false;
 };
 
-// Sets the machine up as the options say; throws UsageError for anything it cannot apply, a disk image
-// that cannot be read among them. An image drive shows what the machine's release reads on it
-// (medium/ReleaseView.h), so it is mapped once the release and the code page are set. Returns notes
-// for stderr about what was left out (the other hives of a whole-registry export). `loaded`, where
-// given, is the registry the --registry files make (LoadRegistry), so that runs on many systems read a
-// large export once.
+// Sets the machine up as the options say; the launcher's start (its current directory, command line
+// and folder) comes from the disk's AUTORUN.INF and the release's rules unless the options give it; throws
+// UsageError for anything it cannot apply, a disk image that cannot be read among them. An image drive shows
+// what the machine's release reads on it (medium/ReleaseView.h), so it is mapped once the release and the
+// code page are set. Returns notes for stderr about what was left out (the other hives of a whole-registry
+// export). `loaded`, where given, is the registry the --registry files make (LoadRegistry), so that runs on
+// many systems read a large export once.
 std::vector<std::string> ApplyOptions(const RunOptions& options, sim::SimMachine& machine,
                                       const sim::Registry* loaded = nullptr);
 // The registry the --registry files make, in order; the notes of ApplyOptions.

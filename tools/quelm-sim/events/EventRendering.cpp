@@ -63,10 +63,43 @@ std::string MissingMark(const std::optional<bool>& exists, const char* what) {
   return exists.value_or(true) ? "" : std::string(" (") + what + " is not on the disk)";
 }
 
+// How the launcher was started, on lines of its own after the environment.
+std::string LaunchText(const sim::StartEvent& e) {
+  if (!e.launch) return "";
+  const sim::LaunchRecord& launch = *e.launch;
+  std::string out = "\n  Started by " + launch.startedBy + ": " + launch.program + ", command tail \"" +
+                    launch.commandTail + "\", current directory \"" + launch.currentDirectory +
+                    "\"\n  Why: " + launch.why;
+  for (const std::string& note : launch.notes) out += "\n  Note: " + note;
+  if (!launch.driveLabel.empty() || !launch.driveIcon.empty()) {
+    out += "\n  Drive: label \"" + launch.driveLabel + "\", icon \"" + launch.driveIcon + "\" (AUTORUN.INF)";
+  }
+  return out;
+}
+
 struct JsonEvent {
   uint32_t codePage;
 
   Json operator()(const sim::StartEvent& e) const {
+    Json event = Start(e);
+    if (e.launch) {
+      const sim::LaunchRecord& launch = *e.launch;
+      Json notes = Json::array();
+      for (const std::string& note : launch.notes) notes.push_back(Text(note));
+      event["startedBy"] = {{"by", launch.startedBy},
+                            {"program", Text(launch.program)},
+                            {"commandLine", Text(launch.commandLine)},
+                            {"commandTail", Text(launch.commandTail)},
+                            {"currentDirectory", Text(launch.currentDirectory)},
+                            {"why", Text(launch.why)},
+                            {"asksFirst", launch.asksFirst},
+                            {"driveLabel", Text(launch.driveLabel)},
+                            {"driveIcon", Text(launch.driveIcon)},
+                            {"notes", notes}};
+    }
+    return event;
+  }
+  Json Start(const sim::StartEvent& e) const {
     return {{"event", "start"},
             {"osName", e.osName},
             {"baseDir", Text(e.baseDir)},
@@ -183,7 +216,7 @@ struct TextEvent {
         << "\", installation directory \"" << e.installDir << "\""
         << MissingMark(e.installDirExists, "that folder") << ", USB supplement "
         << (e.usbSupplementInstalled != 0 ? "installed" : "not installed") << ", PCI access: " << e.pciAccess
-        << ScriptChoice(e);
+        << LaunchText(e) << ScriptChoice(e);
     return out.str();
   }
   std::string operator()(const sim::TokenEvent& e) const {

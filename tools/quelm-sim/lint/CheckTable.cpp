@@ -10,6 +10,8 @@ constexpr const char* kReadingScript = "the releases whose script holds the line
 constexpr const char* kEvery = "every release";
 constexpr const char* kNineX = "Windows 95, 98 and Me, Win32s";
 constexpr const char* kImageReaders = "the releases that read the image so (each finding names them)";
+constexpr const char* kAutoRunning =
+    "the releases that run AutoRun from a CD: Windows 95 to 11, NT 4.0 included";
 
 }  // namespace
 
@@ -176,6 +178,26 @@ const std::vector<Check>& Checks() {
        "two names of one folder that a release takes for one (case, `;1`, a trailing dot): only the first is "
        "found",
        kImageReaders},
+      // AUTORUN.INF, read per release as AutoRun reads it (autorun/AutoRun.h).
+      {"autorun-no-section", Severity::kWarning,
+       "`AUTORUN.INF` has no `[autorun]` section: AutoRun starts nothing, and the user must find QUELM.EXE",
+       kAutoRunning},
+      {"autorun-no-open", Severity::kWarning,
+       "`[autorun]` names no program the release reads (no `open=`; `shellexecute=` only where the release "
+       "reads it): AutoRun starts nothing",
+       kAutoRunning},
+      {"autorun-program-missing", Severity::kError,
+       "the program `open=` or `shellexecute=` names is not on the disk as a release reads it: AutoRun "
+       "starts nothing there",
+       kAutoRunning},
+      {"autorun-unquoted-blank", Severity::kError,
+       "a program name with a blank and no quotes (the profile reader removes quotes around a whole value): "
+       "the launcher reads the rest of its own name as its command tail, so its base directory is wrong",
+       kAutoRunning},
+      {"autorun-not-started", Severity::kWarning,
+       "AutoRun starts a program that is not the launcher (another program, a 16-bit one), or no release "
+       "runs the entry at all (a floppy): the user starts QUELM.EXE from Explorer, in its own folder",
+       kAutoRunning},
       {"lint-directive", Severity::kWarning, "a `; quelm-lint: disable=` comment that names no check",
        "none"},
   };

@@ -155,7 +155,12 @@ std::vector<Finding> LintDisk(const DiskToLint& disk) {
   const std::string_view bytes = disk.bytes;
   const std::string text = sim::ProfileText(sim::HasUtf8Mark(bytes) ? bytes.substr(3) : bytes, reading);
   const sim::ProfileFile file(text);
-  return lint::Linter(file, text, disk).Run();
+  std::vector<Finding> findings = lint::Linter(file, text, disk).Run();
+  // AUTORUN.INF's findings follow QUELM.INI's, in its own line order.
+  for (Finding& finding : lint::CheckAutoRun(disk)) {
+    if (disk.skippedChecks.count(finding.check) == 0) findings.push_back(std::move(finding));
+  }
+  return findings;
 }
 
 }  // namespace quelm::tool

@@ -233,4 +233,7 @@ class Linter {
       missingOnRun_;  // folded: image names a finding at a line has named
 };
 
+// The findings in the disk's AUTORUN.INF, each with the releases that meet it (AutoRunChecks.cpp).
+std::vector<Finding> CheckAutoRun(const DiskToLint& disk);
+
 }  // namespace quelm::tool::lint

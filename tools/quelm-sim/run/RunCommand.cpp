@@ -132,6 +132,10 @@ RunCommand::RunCommand(CLI::App& app)
       ->excludes(os);
   run.add_option("--cwd", options.cwd, "Current directory as a Windows path")->capture_default_str();
   run.add_option("--tail", options.tail, "Command tail after the program name");
+  run.add_option("--started-by", options.startedBy,
+                 "Who starts QUELM.EXE: autorun (the disk's AUTORUN.INF, as the release runs it), explorer "
+                 "(a double-click, in the program's folder) or command (--cwd, --tail, --launcher-dir); "
+                 "default: autorun where the release runs an entry naming QUELM.EXE, else explorer");
   run.add_option("--drive", options.drives, "Map another drive: L=FOLDER or L=IMAGE (repeatable)");
   run.add_option("--registry", options.registryFiles,
                  "Load a .reg file into HKEY_LOCAL_MACHINE (repeatable)");
@@ -219,6 +223,8 @@ HostPciBus ReadListedBus(const std::string& file) {
 }  // namespace
 
 int RunCommand::Execute(std::ostream& out) {
+  options_.startGiven =
+      command_->count("--cwd") + command_->count("--tail") + command_->count("--launcher-dir") > 0;
   // The host's or the listing's functions go in first, so that a --pci option in the same slot
   // replaces them.
   const HostPciBus host = options_.pciHost            ? ReadHostBus(options_.hostRoot)

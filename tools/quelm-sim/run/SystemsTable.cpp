@@ -46,13 +46,18 @@ std::vector<std::string> Cells(const SystemRun& run) {
                          missing(shell.directoryExists, " (in " + directory + ", missing)"));
   }
   const std::string card = run.card ? run.card->hardwareId + " at " + run.card->location : "-";
+  const std::string start = !run.launch
+                                ? "-"
+                                : run.launch->startedBy + (run.launch->asksFirst ? " (AutoPlay asks)" : "") +
+                                      (run.baseDir != "D:" ? ", base " + run.baseDir : "");
   return {run.release,
           run.osName,
           Joined(messages),
           card,
           Joined(installers),
           Joined(shellOpens),
-          std::to_string(run.exitCode) + (run.hang ? " (after a hang)" : "")};
+          std::to_string(run.exitCode) + (run.hang ? " (after a hang)" : ""),
+          start};
 }
 
 // Terminal columns count characters, not bytes.
@@ -72,6 +77,8 @@ SystemRun SumUp(const sim::WindowsRelease& release, const std::vector<sim::Event
     if (const auto* start = std::get_if<sim::StartEvent>(&event)) {
       run.pciAccess = start->pciAccess;
       run.installDir = start->installDir;
+      run.baseDir = start->baseDir;
+      run.launch = start->launch;
       run.installDirExists = start->installDirExists;
       run.osName = start->osName.empty() ? "OTHER" : start->osName;
     }
@@ -88,9 +95,16 @@ SystemRun SumUp(const sim::WindowsRelease& release, const std::vector<sim::Event
 
 std::string RenderSystemsTable(const std::vector<SystemRun>& runs, uint32_t codePage) {
   std::vector<std::vector<std::string>> rows = {
-      {"Release", "System", "Messages", "Card", "Installer", "Shell", "Exit"}};
+      {"Release", "System", "Messages", "Card", "Installer", "Shell", "Exit", "Start"}};
+  // The Start column shows only where a run says how the launcher started, so that a disk without
+  // AUTORUN.INF keeps the table it always had.
+  const bool starts = std::any_of(runs.begin(), runs.end(), [](const SystemRun& run) {
+    return run.launch.has_value();
+  });
+  if (!starts) rows.front().pop_back();
   for (const SystemRun& run : runs) {
     std::vector<std::string> cells = Cells(run);
+    if (!starts) cells.pop_back();
     for (std::string& cell : cells) cell = ToUtf8(cell, codePage);
     rows.push_back(std::move(cells));
   }
@@ -152,10 +166,16 @@ std::string RenderSystemsJson(const std::vector<SystemRun>& runs, uint32_t codeP
                             {"fileExists", known(shell.fileExists)},
                             {"directoryExists", known(shell.directoryExists)}});
     }
-    const Json row = {{"release", run.release},     {"windows", run.releaseLabel}, {"os", run.osName},
-                      {"pciAccess", run.pciAccess}, {"messages", messages},        {"card", card},
-                      {"installers", installers},   {"shell", shellOpens},         {"hang", run.hang},
-                      {"exitCode", run.exitCode}};
+    Json row = {{"release", run.release},     {"windows", run.releaseLabel}, {"os", run.osName},
+                {"pciAccess", run.pciAccess}, {"messages", messages},        {"card", card},
+                {"installers", installers},   {"shell", shellOpens},         {"hang", run.hang},
+                {"exitCode", run.exitCode}};
+    if (run.launch) {
+      row["start"] = {{"by", run.launch->startedBy},
+                      {"asksFirst", run.launch->asksFirst},
+                      {"program", text(run.launch->program)},
+                      {"baseDir", text(run.baseDir)}};
+    }
     out += row.dump() + "\n";
   }
   return out;

@@ -19,7 +19,9 @@ struct SystemRun {
   std::string osName;        // the launcher's name for it; "OTHER" where it has none
   std::string pciAccess;
   std::string installDir;
-  std::optional<bool> installDirExists;  // nothing where it lies on no simulated drive
+  std::string baseDir;
+  std::optional<sim::LaunchRecord> launch;  // how the launcher started, where the run says so
+  std::optional<bool> installDirExists;     // nothing where it lies on no simulated drive
   std::vector<sim::MessageEvent> messages;
   std::optional<sim::CardEvent> card;  // the last card a card list found
   std::vector<sim::InstallerEvent> installers;
@@ -30,7 +32,9 @@ struct SystemRun {
 
 SystemRun SumUp(const sim::WindowsRelease& release, const std::vector<sim::Event>& events);
 
-// One row per system with aligned columns, or one JSON object per system and line; UTF-8.
+// One row per system with aligned columns (a Start column where a run says how the launcher started:
+// who started it and the base directory where it is not D:\'s root), or one JSON object per system and line;
+// UTF-8.
 std::string RenderSystemsTable(const std::vector<SystemRun>& runs, uint32_t codePage);
 std::string RenderSystemsJson(const std::vector<SystemRun>& runs, uint32_t codePage);
 

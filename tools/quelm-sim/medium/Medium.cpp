@@ -2,6 +2,9 @@
 #include "medium/Medium.h"
 
 #include <algorithm>
+#include <utility>
+
+#include "sim/SimCodePage.h"
 
 namespace quelm::tool {
 
@@ -20,24 +23,6 @@ bool HoldsIso9660(const ImageBytes& image) {
   constexpr uint64_t kFirstDescriptor = uint64_t{16} * 2048;
   return image.Holds(kFirstDescriptor, 6) &&
          image.Read(kFirstDescriptor + 1, 5, "the volume descriptor") == "CD001";
-}
-
-void AppendUtf8(std::string& out, uint32_t codePoint) {
-  if (codePoint < 0x80) {
-    out += static_cast<char>(codePoint);
-  } else if (codePoint < 0x800) {
-    out += static_cast<char>(0xC0 | codePoint >> 6);
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
-  } else if (codePoint < 0x10000) {
-    out += static_cast<char>(0xE0 | codePoint >> 12);
-    out += static_cast<char>(0x80 | (codePoint >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | codePoint >> 18);
-    out += static_cast<char>(0x80 | (codePoint >> 12 & 0x3F));
-    out += static_cast<char>(0x80 | (codePoint >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
-  }
 }
 
 }  // namespace
@@ -82,56 +67,15 @@ std::string ReadEntry(const Medium& medium, const MediumEntry& entry, uint64_t l
 }
 
 std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
-  std::string out;
-  const auto unitAt = [&bytes, bigEndian](size_t at) {
-    const auto first = static_cast<unsigned char>(bytes[at]);
-    const auto second = static_cast<unsigned char>(bytes[at + 1]);
-    return bigEndian ? static_cast<uint32_t>(first << 8 | second)
-                     : static_cast<uint32_t>(second << 8 | first);
-  };
-  for (size_t at = 0; at + 1 < bytes.size(); at += 2) {
-    uint32_t unit = unitAt(at);
-    if (unit >= 0xD800 && unit <= 0xDBFF && at + 3 < bytes.size()) {
-      const uint32_t low = unitAt(at + 2);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-        at += 2;
-        continue;
-      }
-    }
-    if (unit >= 0xD800 && unit <= 0xDFFF) unit = 0xFFFD;
-    AppendUtf8(out, unit);
-  }
-  return out;
+  if (!bigEndian) return sim::Utf16ToUtf8(bytes);
+  std::string swapped(bytes.substr(0, bytes.size() & ~size_t{1}));
+  for (size_t at = 0; at < swapped.size(); at += 2) std::swap(swapped[at], swapped[at + 1]);
+  return sim::Utf16ToUtf8(swapped);
 }
 
 std::string Utf8ToUtf16Le(std::string_view utf8) {
-  std::string out;
-  const auto put = [&out](uint32_t unit) {
-    out += static_cast<char>(unit & 0xFF);
-    out += static_cast<char>(unit >> 8);
-  };
-  for (size_t at = 0; at < utf8.size();) {
-    const auto lead = static_cast<unsigned char>(utf8[at]);
-    size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-    if (length == 0 || at + length > utf8.size()) {
-      put(0xFFFD);
-      ++at;
-      continue;
-    }
-    uint32_t codePoint = length == 1 ? lead : lead & (0xFFu >> (length + 1));
-    for (size_t index = 1; index < length; ++index) {
-      codePoint = codePoint << 6 | (static_cast<unsigned char>(utf8[at + index]) & 0x3Fu);
-    }
-    if (codePoint >= 0x10000) {
-      put(0xD800 + ((codePoint - 0x10000) >> 10));
-      put(0xDC00 + ((codePoint - 0x10000) & 0x3FF));
-    } else {
-      put(codePoint);
-    }
-    at += length;
-  }
-  return out;
+  // ValidUtf8 leaves only characters, so the conversion cannot fail.
+  return sim::Utf8ToUtf16(sim::ValidUtf8(utf8)).value_or("");
 }
 
 }  // namespace quelm::tool

@@ -5,9 +5,13 @@
 #include <stdexcept>
 #include <tuple>
 
+#include "app/LauncherApp.h"
 #include "autorun/AutoRun.h"
+#include "config/Capacities.h"
 #include "lint/Linter.h"
 #include "medium/ReleaseView.h"
+#include "probe/SystemProbe.h"
+#include "sim/SimMachine.h"
 #include "sim/WindowsReleases.h"
 
 namespace quelm::tool::lint {
@@ -69,7 +73,7 @@ class AutoRunLinter {
       if (!file.present) continue;
       ++present;
       if (rule.runsEntry) ++runsSomewhere;
-      CheckRelease(release, file, rule);
+      CheckRelease(release, file, rule, *files);
       if (!rule.runsEntry && !Kind().has_value()) neverRuns_.push_back(release.alias);
     }
     if (present != 0 && runsSomewhere == 0 && firstFile_) {
@@ -88,7 +92,8 @@ class AutoRunLinter {
     return std::nullopt;
   }
 
-  void CheckRelease(const sim::WindowsRelease& release, const AutoRunFile& file, const AutoRunRule& rule) {
+  void CheckRelease(const sim::WindowsRelease& release, const AutoRunFile& file, const AutoRunRule& rule,
+                    const sim::FileSystem& files) {
     if (!firstFile_) firstFile_ = file.bytes;
     bytes_ = file.bytes;
     const std::string alias = release.alias;
@@ -113,7 +118,11 @@ class AutoRunLinter {
     const AutoRunCommand* entry = EntryRun(file, rule);
     if (entry == nullptr || !entry->programExists) return;
     const LauncherStart start = PlanStart(file, release.record, Kind().value_or(DiskKind::kCd), std::nullopt);
-    if (start.by == StartedBy::kAutoRun) return;
+    if (start.by == StartedBy::kAutoRun) {
+      // A blank without quotes makes the same wrong tail; its own finding says why.
+      if (!entry->unquotedBlank) CheckBaseDirectory(*entry, start, release, files);
+      return;
+    }
     const std::string what = entry->namesLauncher ? entry->programPath + " is no 32-bit Windows program"
                                                   : "AutoRun starts " + entry->programPath;
     Add(entry->line, ColumnOf(LineOf(bytes_, entry->line), entry->key), "autorun-not-started",
@@ -121,6 +130,36 @@ class AutoRunLinter {
         "name QUELM.EXE in " + entry->key + "=, or have " + FileNameOf(entry->programPath) +
             " start it with the command tail the disk needs",
         {}, alias);
+  }
+
+  // The launcher reads QUELM.INI in its base directory, which it makes of the current directory and
+  // command tail AutoRun gives it: the core's own SystemProbe works it out, as in run.
+  void CheckBaseDirectory(const AutoRunCommand& entry, const LauncherStart& start,
+                          const sim::WindowsRelease& release, const sim::FileSystem& files) {
+    // Only the QUELM.INI lint was given counts: where a release misses it, image-lacks-ini says so.
+    const std::string given = std::string("D:") + kConfigurationFileName;
+    if (files.EntryAt(given, 'D') != sim::FileSystem::Entry::kFile) return;
+    sim::SimMachine machine;
+    machine.version = release.record;
+    machine.codePage = disk_.codePage;
+    machine.fileSystem = files;
+    machine.currentDirectory = start.currentDirectory;
+    machine.commandLine = start.commandLine;
+    // The buffer the launcher reads it into: a longer one is no base directory at all.
+    char base[kNameCapacity] = {};
+    if (!SystemProbe(machine).GetBaseDirectory(base, kNameCapacity)) return;
+    const std::string ini = std::string(base) + kConfigurationFileName;
+    if (files.EntryAt(ini, 'D') == sim::FileSystem::Entry::kFile) return;
+    std::vector<std::string> notes;
+    for (const std::string& note : start.notes) notes.push_back(note);
+    Add(entry.line, ColumnOf(LineOf(bytes_, entry.line), entry.key), "autorun-base-without-ini",
+        "AutoRun starts the launcher with the current directory " + start.currentDirectory +
+            " and the command tail \"" + CommandTail(start.commandLine.c_str()) +
+            "\": its base directory is " + base + ", and there is no " + ini +
+            ", so it shows an empty NotSupport message",
+        "give as its command tail the folder that holds QUELM.INI, from the disc's root (" + entry.key + "=" +
+            entry.program + " \\FOLDER), or no tail where QUELM.INI is in the root",
+        std::move(notes), release.alias);
   }
 
   static std::string FileNameOf(const std::string& path) { return path.substr(path.find_last_of('\\') + 1); }

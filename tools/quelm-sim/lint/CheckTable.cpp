@@ -194,6 +194,11 @@ const std::vector<Check>& Checks() {
        "a program name with a blank and no quotes (the profile reader removes quotes around a whole value): "
        "the launcher reads the rest of its own name as its command tail, so its base directory is wrong",
        kAutoRunning},
+      {"autorun-base-without-ini", Severity::kError,
+       "AutoRun starts the launcher with a current directory and command tail that make a base directory "
+       "without `QUELM.INI` (a launcher in a folder, started without the folder as its tail): the "
+       "`NotSupport` message instead of a script",
+       kAutoRunning},
       {"autorun-not-started", Severity::kWarning,
        "AutoRun starts a program that is not the launcher (another program, a 16-bit one), or no release "
        "runs the entry at all (a floppy): the user starts QUELM.EXE from Explorer, in its own folder",

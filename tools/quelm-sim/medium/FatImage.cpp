@@ -31,8 +31,8 @@ std::string Quoted(const std::string& path) {
   return "\"" + (path.empty() ? std::string("\\") : path) + "\"";
 }
 
-// The checksum of an 8.3 name that each of its long-name entries carries (Microsoft's FAT
-// specification, "Long Directory Entries").
+// The checksum of an 8.3 name that each of its long-name entries carries (Microsoft's document of the
+// FAT file system, "Long Directory Entries").
 unsigned char ShortNameChecksum(std::string_view shortName) {
   unsigned char sum = 0;
   for (const char c : shortName.substr(0, 11)) {
@@ -315,7 +315,7 @@ Medium ReadFat(std::shared_ptr<const ImageBytes> source) {
   if (clusterCount == 0) throw MediumError("no data cluster");
   if (clusterCount >= 65525) throw MediumError("a FAT32 volume, not a FAT12 or FAT16 floppy");
 
-  // The count of clusters, and nothing else, makes a volume FAT12 or FAT16 (FAT specification).
+  // The count of clusters, and nothing else, makes a volume FAT12 or FAT16 (Microsoft's FAT document).
   const bool fat12 = clusterCount < 4085;
   const uint64_t fatBytes = fat12 ? ((clusterCount + 2) * 3 + 1) / 2 : (clusterCount + 2) * 2;
   if (fatBytes > static_cast<uint64_t>(sectorsPerFat) * bytesPerSector) {

@@ -29,11 +29,6 @@ std::string VersionText(const VersionRecord& version) {
          " on " + platform + ", service text \"" + serviceText + "\"";
 }
 
-std::string Upper(std::string text) {
-  for (char& c : text) c = UpperAscii(c);
-  return text;
-}
-
 std::string SlotText(uint32_t bus, uint32_t device, uint32_t function) {
   static const char kDigits[] = "0123456789abcdef";
   return {kDigits[bus >> 4], kDigits[bus & 15], ':', kDigits[device >> 4], kDigits[device & 15], '.',

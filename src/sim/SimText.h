@@ -17,6 +17,12 @@ ByteOrderMark ByteOrderMarkOf(std::string_view contents, size_t& length);
 // UTF-16 code units up to 0xFF stand for themselves in the 8-bit text; any other becomes '?'.
 std::string FromUtf16(std::string_view bytes, bool bigEndian);
 
+// A to Z in capitals, every other byte as it is: names compared as Windows compares them.
+inline std::string Upper(std::string text) {
+  for (char& c : text) c = UpperAscii(c);
+  return text;
+}
+
 inline TextView ViewOf(std::string_view text) {
   return TextView(text.data(), static_cast<unsigned>(text.size()));
 }

@@ -6,15 +6,11 @@
 
 #include "config/Text.h"
 #include "sim/SimProfile.h"
+#include "sim/SimText.h"
 
 namespace quelm::tool {
 
 namespace {
-
-std::string Upper(std::string text) {
-  for (char& c : text) c = UpperAscii(c);
-  return text;
-}
 
 // The drive's path for a name the entry gives: below the root (a name without a path lies in the
 // drive's root directory, MSDN's AutoRun.inf entries say), from the root where it begins with a
@@ -128,7 +124,7 @@ AutoRunCommand TakeApart(const sim::FileSystem& files, char drive, std::string k
     command.programPath += ".EXE";
   }
   command.programExists = IsFile(files, drive, command.programPath);
-  command.namesLauncher = Upper(FileNameOf(command.programPath)) == kLauncherFile;
+  command.namesLauncher = sim::Upper(FileNameOf(command.programPath)) == kLauncherFile;
   command.win32Program = IsWin32Image(files, drive, command.programPath);
   return command;
 }
@@ -229,7 +225,7 @@ LauncherStart PlanStart(const AutoRunFile& file, const VersionRecord& version, D
     start.currentDirectory = std::string(entry->programPath, 0, 3);
     start.why = rule.why;
     start.asksFirst = rule.asksFirst;
-    if (Upper(entry->key) != "OPEN")
+    if (sim::Upper(entry->key) != "OPEN")
       start.notes.push_back("shellexecute= opens " + entry->programPath + " through ShellExecuteEx");
     if (start.launcherDirectory.size() > 3)
       start.notes.push_back(

@@ -15,6 +15,7 @@
 #include "probe/SystemProbe.h"
 #include "sim/NearestWord.h"
 #include "sim/RegFile.h"
+#include "sim/SimText.h"
 
 namespace quelm::tool {
 
@@ -35,11 +36,6 @@ unsigned long ParseNumber(const std::string& text, unsigned long maximum, const 
   }
   if (value > maximum) throw UsageError(what + " \"" + text + "\" is too large");
   return value;
-}
-
-std::string Upper(std::string text) {
-  for (char& c : text) c = UpperAscii(c);
-  return text;
 }
 
 // The length of the valid UTF-8 sequence at the start of `text` and its code point; 0 when it is
@@ -172,7 +168,7 @@ void ApplySystem(const std::string& os, sim::SimMachine& machine) {
   } else if (release != nullptr) {
     machine.version = release->record;
     machine.windowsLabel = release->label;
-  } else if (const auto anyCase = sim::VersionForOsName(Upper(os))) {
+  } else if (const auto anyCase = sim::VersionForOsName(sim::Upper(os))) {
     machine.version = *anyCase;
     machine.windowsLabel.clear();
   } else {
@@ -342,7 +338,7 @@ std::vector<std::string> ApplyOptions(const RunOptions& options, sim::SimMachine
   }
 
   for (const std::string& answer : options.answers) {
-    const std::string upper = Upper(answer);
+    const std::string upper = sim::Upper(answer);
     if (upper != "OK" && upper != "CANCEL")
       throw UsageError("bad --answer \"" + answer + "\": expected OK or CANCEL");
     machine.answers.push_back(upper == "OK" ? kAnswerOk : kAnswerCancel);

@@ -20,19 +20,10 @@ namespace {
 
 constexpr const char* kAutoRunFile = "AUTORUN.INF";
 
-// The lines of the file as an editor counts them: CR LF, CR and LF each end one.
+// A line of the file as an editor counts it (LintText's LinesOf); empty past the end.
 std::string LineOf(std::string_view bytes, unsigned line) {
-  unsigned at = 1;
-  size_t start = 0;
-  for (size_t index = 0; index <= bytes.size(); ++index) {
-    const bool end = index == bytes.size() || bytes[index] == '\r' || bytes[index] == '\n';
-    if (!end) continue;
-    if (at == line) return std::string(bytes.substr(start, index - start));
-    if (index + 1 < bytes.size() && bytes[index] == '\r' && bytes[index + 1] == '\n') ++index;
-    start = index + 1;
-    ++at;
-  }
-  return "";
+  const std::vector<std::string_view> lines = LinesOf(bytes);
+  return line >= 1 && line <= lines.size() ? std::string(lines[line - 1]) : std::string();
 }
 
 // The column of a key's name on its line, counted in bytes from 1.

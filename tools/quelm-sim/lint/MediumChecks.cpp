@@ -58,15 +58,6 @@ size_t Utf16Units(std::string_view utf8) {
   return units;
 }
 
-// An entry's name as the release's drive gives it to a program: SeenName, in the machine's code page
-// where the medium holds Unicode (Joliet, long FAT names), as DriveView names it.
-std::string DriveName(const MediumEntry& entry, const MediumReading& reading, uint32_t codePage) {
-  const std::string seen = SeenName(entry, reading);
-  const bool unicode = reading.tree == MediumTree::kJoliet ||
-                       (reading.tree == MediumTree::kFatLongNames && !entry.longName.empty());
-  return unicode && !seen.empty() ? sim::FromUtf16ToCodePage(Utf8ToUtf16Le(seen), codePage) : seen;
-}
-
 // The entry a path names in a release's tree, matched as its drive matches (any case; the 8.3 alias
 // of a long FAT name too). Null where a part is missing.
 const MediumEntry* EntryNamed(const MediumEntry& tree, const MediumReading& reading, uint32_t codePage,

@@ -32,8 +32,8 @@ Family FamilyOf(const VersionRecord& version) {
 
 // Which tree a CD gives each release.
 //
-// Joliet: "Support for Joliet is included in Windows 95" (KB Q125630, "Joliet Specification for
-// CD-ROM"); "Versions of Windows NT up to 3.51 build 1057 do not read Joliet discs. Windows NT 4.0 can
+// Joliet: "Support for Joliet is included in Windows 95" (KB Q125630, on Joliet
+// CD-ROMs); "Versions of Windows NT up to 3.51 build 1057 do not read Joliet discs. Windows NT 4.0 can
 // read Joliet discs by design" (KB Q142372); Windows 2000 and XP's CDFS "supports Joliet" (KB Q93604 as
 // revised in 2007; Windows XP Professional Resource Kit, "CDFS"). Win32s runs on Windows 3.1, whose
 // MSCDEX reads the primary tree only.
@@ -152,18 +152,27 @@ std::function<std::optional<std::string>()> ReaderOf(const Medium& medium, const
   };
 }
 
+}  // namespace
+
+std::string DriveName(const MediumEntry& entry, const MediumReading& reading, uint32_t codePage) {
+  const std::string seen = SeenName(entry, reading);
+  // Joliet and long FAT names are Unicode on the medium; ISO 9660 and 8.3 names are bytes already.
+  const bool unicode = reading.tree == MediumTree::kJoliet ||
+                       (reading.tree == MediumTree::kFatLongNames && !entry.longName.empty());
+  return unicode && !seen.empty() ? InCodePage(seen, codePage) : seen;
+}
+
+namespace {
+
 // The reader bounded the tree at kMaxMediumDepth levels, and with it the recursion.
 void BuildView(  // NOLINT(misc-no-recursion)
     const Medium& medium, const MediumEntry& folder, const MediumReading& reading, uint32_t codePage,
     sim::MediumNode& node) {
   for (const MediumEntry& entry : folder.children) {
-    const std::string seen = SeenName(entry, reading);
-    if (seen.empty()) continue;
     sim::MediumNode child;
-    // Joliet and long FAT names are Unicode on the medium; ISO 9660 and 8.3 names are bytes already.
-    const bool longName = reading.tree == MediumTree::kFatLongNames && !entry.longName.empty();
-    child.name = reading.tree == MediumTree::kJoliet || longName ? InCodePage(seen, codePage) : seen;
-    if (longName) child.alias = entry.name;
+    child.name = DriveName(entry, reading, codePage);
+    if (child.name.empty()) continue;
+    if (reading.tree == MediumTree::kFatLongNames && !entry.longName.empty()) child.alias = entry.name;
     child.isFolder = entry.isFolder;
     if (entry.isFolder) {
       BuildView(medium, entry, reading, codePage, child);

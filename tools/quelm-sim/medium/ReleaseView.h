@@ -48,6 +48,11 @@ const MediumEntry& TreeOf(const Medium& medium, const MediumReading& reading);
 // 2000). UTF-8 for Joliet and long FAT names, the bytes as recorded for ISO 9660 and 8.3 names.
 std::string SeenName(const MediumEntry& entry, const MediumReading& reading);
 
+// An entry's name as that release's drive gives it to a program: SeenName, brought to the machine's
+// code page where the medium holds Unicode (Joliet, long FAT names), '?' for what the code page lacks.
+// Empty where the release does not find the entry.
+std::string DriveName(const MediumEntry& entry, const MediumReading& reading, uint32_t codePage);
+
 // The drive of a simulated machine that reports `version` and works in `codePage`: the tree that
 // release reads, each entry under SeenName (Joliet and long names brought to the code page, '?' for
 // what it lacks, as an ANSI program gets them), entries it does not find left out, files read from the
